@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/library.h"
+
+#include <qpu/plugin.h>
+
+#include <QString>
+
+#include <vector>
+
+// The host side of one setting-page plug-in: loads the library, resolves its
+// FORMVIEWDLL_* exports and calls them. Each menu entry holds one. Either all eight
+// required exports are bound (and FORMVIEWDLL_GetMenuName if the plug-in has it) or none
+// is. Window handles are the QWidget* of the main frame and the page pane, passed as void*.
+class CMenuDLLProc
+{
+public:
+    // Result of the calls when no plug-in is loaded.
+    static constexpr int kNotLoaded = -1;
+    // GetMenuNameFromPlugin when the plug-in has no FORMVIEWDLL_GetMenuName.
+    static constexpr int kNoMenuNameExport = -7;
+    // Longest menu text (in characters) the host accepts from a plug-in.
+    static constexpr int32_t kMaxMenuNameChars = 4096;
+
+    CMenuDLLProc() = default;
+    // Tears the binding down (see Teardown).
+    virtual ~CMenuDLLProc();
+    CMenuDLLProc(const CMenuDLLProc&) = delete;
+    CMenuDLLProc& operator=(const CMenuDLLProc&) = delete;
+
+    // Asks the plug-in for the menu text stored under key: the plug-in's answer, -1 when
+    // not loaded, -7 without FORMVIEWDLL_GetMenuName. key may be null (empty key).
+    virtual int GetMenuNameFromPlugin(const QpuChar16* key, int32_t keyLength, QpuChar16* buffer,
+                                      int32_t bufferLength, int32_t* requiredLength);
+
+    // Loads the library and resolves the exports: 0 when bound, -1 otherwise (nothing is
+    // then kept). A name without a folder is looked up in programFolder (empty: the
+    // executable's folder) first. A binding held before is torn down first.
+    int LoadPlugin(const QString& libraryName, const QString& programFolder = {});
+    // FORMVIEWDLL_Initialize with the frame, the page pane and the shared block; -1 when not
+    // loaded.
+    int InitializePlugin(void* mainFrame, void* pagePane, AppState* state);
+
+    // The menu text under key by the plug-in's two-call protocol: a first call asks for
+    // the length (-8 and the length in characters), a second one fills a buffer of that
+    // length. False (text empty) when the plug-in is not loaded, has no
+    // FORMVIEWDLL_GetMenuName, answers anything else, or asks for an absurd length.
+    bool MenuNameFromPlugin(const QString& key, QString& text);
+
+    // The other exports; each answers -1 when no plug-in is loaded.
+    int ChangeMenuState(int32_t state);
+    int GetPluginInfo(PluginInfo& info);
+    // The blocks the plug-in depends on, by the two-call protocol (count, then records).
+    // False when not loaded or the plug-in reports a negative or absurd count.
+    bool DependPluginData(std::vector<PluginInfo>& blocks);
+    int SetDefaultDataToPluginDataMgr(uint32_t blockId);
+    int ReadPrinterSettings();
+
+    // FORMVIEWDLL_Finalize when loaded, then the library is released and every entry point
+    // cleared. Harmless when nothing is loaded.
+    void Teardown();
+    // Forgets the binding without FORMVIEWDLL_Finalize, for an entry that is dropped
+    // because its initialisation failed. The library stays mapped for the rest of the run:
+    // a plug-in that failed halfway may have left objects whose code lives in it.
+    void Abandon();
+
+    bool IsLoaded() const { return m_loaded; }
+    bool HasMenuNameExport() const { return m_getMenuName != nullptr; }
+    QString LibraryPath() const { return m_library.FilePath(); }
+    // Why the last LoadPlugin failed: the loader's message or the missing export.
+    QString ErrorString() const { return m_error; }
+
+private:
+    void ClearEntryPoints();
+
+    platform::Library m_library;
+    FORMVIEWDLL_Initialize_t m_initialize = nullptr;
+    FORMVIEWDLL_Finalize_t m_finalize = nullptr;
+    FORMVIEWDLL_GetActiveView_t m_getActiveView = nullptr;
+    FORMVIEWDLL_ChangeMenuState_t m_changeMenuState = nullptr;
+    FORMVIEWDLL_GetPluginInfo_t m_getPluginInfo = nullptr;
+    FORMVIEWDLL_ReadPrinterSettings_t m_readPrinterSettings = nullptr;
+    FORMVIEWDLL_SetDefaltDataToPluginDataMgr_t m_setDefaultData = nullptr;
+    FORMVIEWDLL_GetDependPluginData_t m_getDependPluginData = nullptr;
+    FORMVIEWDLL_GetMenuName_t m_getMenuName = nullptr;
+    bool m_loaded = false;
+    QString m_error;
+};
