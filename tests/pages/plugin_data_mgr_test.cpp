@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +52,23 @@ TEST(PluginDataMgrBlocks, AddBlockRefusesSizesWithoutPayload)
     QByteArray defaults(33, '\x55');
     ASSERT_EQ(mgr.GetDefaultBlockData(0x10001, defaults.data(), 33), 0);
     EXPECT_EQ(defaults, Block(0x10001, 0x10000, 33, '\0', 0));
+}
+
+TEST(PluginDataMgrBlocks, AddBlockReportsOutOfMemory)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit = {512u << 20, 512u << 20};
+        setrlimit(RLIMIT_AS, &limit);
+        PluginDataMgr mgr;
+        const int result = mgr.AddBlock(1, 1, std::numeric_limits<qint32>::max());
+        _exit(result == -7 && mgr.BlockCount() == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(PluginDataMgrBlocks, FindBlockGivesTheFirstMatch)

@@ -287,6 +287,17 @@ TEST_F(PrinterRegistryTest, SaveIntoAnUnwritableFolderReportsNothingWritten)
     EXPECT_EQ(m_registry.Save(notAFolder), 0);
 }
 
+TEST_F(PrinterRegistryTest, ValueThatWouldBreakTheFileIsNotWrittenAndCountStays)
+{
+    m_registry.Add(Folder(), QStringLiteral("QP-R60"), QStringLiteral("COM1"));
+    ASSERT_EQ(m_registry.Save(Folder()), 1);
+    m_registry.Add(Folder(), QStringLiteral("QP\n[INFO]\nCOUNT=99"), QStringLiteral("COM2"));
+    EXPECT_EQ(m_registry.Save(Folder()), 0);
+    EXPECT_EQ(Read(QStringLiteral("INFO"), QStringLiteral("COUNT")), QStringLiteral("1"));
+    PrinterRegistry loaded;
+    EXPECT_EQ(loaded.Load(Folder()), 1);
+}
+
 TEST_F(PrinterRegistryTest, ClearReleasesEverything)
 {
     m_registry.Add(Folder(), QStringLiteral("QP-R60"), QStringLiteral("COM1"));
