@@ -34,6 +34,9 @@ protected:
         }
     }
 
+    // The application object must go before static destruction begins.
+    static void TearDownTestSuite() { s_app.reset(); }
+
     template <typename Widget> Widget* Add(int controlId, QWidget* parent = nullptr)
     {
         auto* widget = new Widget(parent != nullptr ? parent : &m_window);
