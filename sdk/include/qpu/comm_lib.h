@@ -11,12 +11,67 @@
 
 /* Result codes. */
 #define QPC_OK 0
-#define QPC_ERR_NOT_BOUND ((int32_t)0x80000000u)   /* library or entry point not bound */
-#define QPC_ERR_PORT_IN_USE ((int32_t)0x8000000Bu) /* another process holds the port */
+#define QPC_ERR_NOT_BOUND ((int32_t)0x80000000u)        /* library or entry point not bound */
+#define QPC_ERR_INVALID_ARGUMENT ((int32_t)0x80000001u) /* null pointer, bad code or keyword */
+#define QPC_ERR_NOT_OPEN ((int32_t)0x80000002u)         /* no port selected or port not open */
+#define QPC_ERR_TIMEOUT ((int32_t)0x80000003u)          /* the printer did not answer in time */
+#define QPC_ERR_NOT_FOUND ((int32_t)0x80000004u)  /* device absent, port not registered */
+#define QPC_ERR_IO ((int32_t)0x80000005u)         /* read, write or connect failed */
+#define QPC_ERR_BAD_ANSWER ((int32_t)0x80000006u) /* the answer broke the command's framing */
+#define QPC_ERR_BUFFER_TOO_SMALL ((int32_t)0x80000007u) /* text cut to fit the buffer */
+#define QPC_ERR_FILE ((int32_t)0x80000008u) /* port list or backup file unreadable/unwritable */
+#define QPC_ERR_CONNECTION_LOST ((int32_t)0x80000009u) /* link dropped; reopened next call */
+#define QPC_ERR_ALREADY_OPEN ((int32_t)0x8000000Au)    /* QPC_Open while a port is open */
+#define QPC_ERR_PORT_IN_USE ((int32_t)0x8000000Bu)     /* another process holds the port */
+#define QPC_ERR_ACCESS_DENIED ((int32_t)0x8000000Cu)   /* no permission to open the device */
+#define QPC_ERR_NOT_SUPPORTED ((int32_t)0x8000000Du)   /* means nothing for this printer */
+#define QPC_ERR_NO_MEMORY ((int32_t)0x8000000Eu)
+
+/* Serial parameter codes of PortInfo (COM and BT records with serialParamsPresent = 1).
+ * They are the item values of the add-port dialog's lists in the language files.
+ * - baudRateCode: the rate itself: 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200.
+ * - dataBitsCode: 7 or 8.
+ * - parityCode: QPC_PARITY_NONE, QPC_PARITY_ODD or QPC_PARITY_EVEN.
+ * One stop bit. Flow control has no field in PortInfo: none (the printer's DTR/DSR line is
+ * not used) unless QPC_SetFlowCtrlForced(1) asked for RTS/CTS. Without serial parameters
+ * the line runs at 9600 baud, 8 bits, no parity. */
+#define QPC_PARITY_NONE 0
+#define QPC_PARITY_ODD 1
+#define QPC_PARITY_EVEN 2
+
+/* Status codes passed to status procedures and returned by QPC_GetStatus: the status
+ * view's table 0 to 22, and 100 when a lasting ink or cleaning condition (10, 11, 12, 13,
+ * 15, 20, 21) ends. */
+#define QPC_STATUS_ONLINE 0
+#define QPC_STATUS_OFFLINE 1
+#define QPC_STATUS_NO_STATUS 2
+#define QPC_STATUS_LASTING_ENDED 100
 
 /* Status procedure: called on a thread of the library with a status code 0 to 22 (and
  * 100 when a lasting condition ends) whenever the printer's status changes. */
 typedef int32_t (*QPC_StatusProc)(int32_t status, void* context);
+
+/* QPC_GetAccessVersion: the interface version of this library, 0xMMmm. */
+#define QPC_ACCESS_VERSION 0x0140u
+
+/* QPC_IsSupported features. Each answers 1 (supported) or 0 in *supported. */
+#define QPC_FEATURE_AUTOMATIC_STATUS 1 /* the printer sends its status by itself */
+#define QPC_FEATURE_REALTIME_STATUS 2  /* real-time status requests 10 04 n, n = 1..8 */
+#define QPC_FEATURE_PRINTER_ID 3       /* printer ID texts and model ID (1D 49 n) */
+#define QPC_FEATURE_USER_SETTING 4     /* customized values and memory switches (1D 28 45) */
+#define QPC_FEATURE_BACKUP_RESTORE 5   /* QPC_Backup, QPC_Restore, QPC_FileCheck */
+#define QPC_FEATURE_STATUS_PROC 100    /* status procedures with the status codes above */
+
+/* QPC_IsEnableCommand(category, function, parameter, &enabled) categories:
+ * - QPC_COMMAND_USER_SETTING: 1D 28 45 function fn with setting number a: fn 1 and 2
+ *   (enter and leave the user-setting mode, a ignored), 3 and 4 (memory switch a, 1..8),
+ *   5 and 6 (customized value a, 0..255).
+ * - QPC_COMMAND_PRINTER_ID: 1D 49 n, function = n (1, 0x41..0x45), parameter ignored.
+ * - QPC_COMMAND_REALTIME_STATUS: 10 04 n, function = n (1..8), parameter ignored.
+ * Anything else answers 0. */
+#define QPC_COMMAND_USER_SETTING 1
+#define QPC_COMMAND_PRINTER_ID 2
+#define QPC_COMMAND_REALTIME_STATUS 3
 
 typedef int32_t (*QPC_EnumPort_t)(PortInfo** list, uint32_t capacity, uint32_t* count);
 typedef int32_t (*QPC_AddPort_t)(PortInfo* port);

@@ -1,0 +1,124 @@
+#include "serial_transport.h"
+
+#include "port_lock.h"
+
+#include <qpu/comm_lib.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <termios.h>
+
+namespace qpcomm {
+
+namespace {
+
+speed_t speedOf(int baudRate)
+{
+    switch (baudRate) {
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B0;
+    }
+}
+
+int32_t openLocked(const std::string& path, UniqueFd* fd)
+{
+    UniqueFd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!device.valid()) {
+        return resultFromErrno(errno);
+    }
+    if (const int32_t locked = PortLock::lockDescriptor(device.get()); locked != QPC_OK) {
+        return locked;
+    }
+    *fd = std::move(device);
+    return QPC_OK;
+}
+
+} // namespace
+
+bool serialSettingsFromCodes(int32_t present, int32_t dataBitsCode, int32_t baudRateCode,
+                             int32_t parityCode, SerialSettings* settings)
+{
+    *settings = SerialSettings{};
+    if (present == 0) {
+        return true;
+    }
+    if (speedOf(baudRateCode) == B0 || (dataBitsCode != 7 && dataBitsCode != 8) ||
+        parityCode < QPC_PARITY_NONE || parityCode > QPC_PARITY_EVEN) {
+        return false;
+    }
+    settings->baudRate = baudRateCode;
+    settings->dataBits = dataBitsCode;
+    settings->parity = parityCode;
+    return true;
+}
+
+SerialTransport::SerialTransport(std::string path, SerialSettings settings)
+    : m_path(std::move(path)), m_settings(settings)
+{}
+
+int32_t SerialTransport::openDescriptor(int /*timeoutMs*/, UniqueFd* fd)
+{
+    UniqueFd device;
+    if (const int32_t result = openLocked(m_path, &device); result != QPC_OK) {
+        return result;
+    }
+    termios tio{};
+    if (::tcgetattr(device.get(), &tio) != 0) {
+        return errno == ENOTTY ? QPC_ERR_INVALID_ARGUMENT : resultFromErrno(errno);
+    }
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= m_settings.dataBits == 7 ? CS7 : CS8;
+    if (m_settings.parity != QPC_PARITY_NONE) {
+        tio.c_cflag |= PARENB;
+        if (m_settings.parity == QPC_PARITY_ODD) {
+            tio.c_cflag |= PARODD;
+        }
+    }
+    if (m_settings.rtsCts) {
+        tio.c_cflag |= CRTSCTS;
+    }
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    const speed_t speed = speedOf(m_settings.baudRate);
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    if (::tcsetattr(device.get(), TCSANOW, &tio) != 0) {
+        return resultFromErrno(errno);
+    }
+    ::tcflush(device.get(), TCIOFLUSH);
+    *fd = std::move(device);
+    return QPC_OK;
+}
+
+void SerialTransport::purge()
+{
+    if (isOpen()) {
+        ::tcflush(fd(), TCIFLUSH);
+    }
+}
+
+int32_t DeviceTransport::openDescriptor(int /*timeoutMs*/, UniqueFd* fd)
+{
+    return openLocked(m_path, fd);
+}
+
+} // namespace qpcomm

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "fd_transport.h"
+
+#include <string>
+
+namespace qpcomm {
+
+// Line settings of a serial or Bluetooth serial port.
+struct SerialSettings
+{
+    int baudRate = 9600;
+    int dataBits = 8;
+    int parity = 0; // QPC_PARITY_*
+    bool rtsCts = false;
+};
+
+// Validates the PortInfo codes; false for a code outside the documented lists.
+bool serialSettingsFromCodes(int32_t present, int32_t dataBitsCode, int32_t baudRateCode,
+                             int32_t parityCode, SerialSettings* settings);
+
+// A tty (serial line, USB serial adapter, rfcomm, pseudo-terminal) in raw mode.
+class SerialTransport final : public FdTransport
+{
+public:
+    SerialTransport(std::string path, SerialSettings settings);
+
+    void purge() override;
+    std::string describe() const override { return m_path; }
+
+protected:
+    int32_t openDescriptor(int timeoutMs, UniqueFd* fd) override;
+
+private:
+    std::string m_path;
+    SerialSettings m_settings;
+};
+
+// A printer-class device node: USB (/dev/usb/lp*) or parallel (/dev/lp*).
+class DeviceTransport final : public FdTransport
+{
+public:
+    explicit DeviceTransport(std::string path) : m_path(std::move(path)) {}
+
+    std::string describe() const override { return m_path; }
+
+protected:
+    int32_t openDescriptor(int timeoutMs, UniqueFd* fd) override;
+
+private:
+    std::string m_path;
+};
+
+} // namespace qpcomm
