@@ -3,7 +3,7 @@
 # Only packages that are missing are installed.
 set -euo pipefail
 packages=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config gcc-multilib
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libcups2-dev
