@@ -35,6 +35,18 @@ void StampBlockHeader(char* block, quint32 id, quint32 sizeBytes)
     qToLittleEndian<quint32>(sizeBytes, block + offsetof(DataBlockHeader, totalSize));
 }
 
+// Copies the first min(length, size) bytes of data into the caller's buffer.
+int CopyPrefix(const QByteArray& data, void* buffer, qint32 length)
+{
+    const qsizetype count = std::min<qsizetype>(std::max(length, 0), data.size());
+    if (count == 0)
+        return PluginDataMgr::kOk;
+    if (!buffer)
+        return PluginDataMgr::kBadData;
+    std::memcpy(buffer, data.constData(), static_cast<size_t>(count));
+    return PluginDataMgr::kOk;
+}
+
 } // namespace
 
 int PluginDataMgr::AddBlock(quint32 id, quint32 version, qint32 sizeBytes)
@@ -94,12 +106,7 @@ int PluginDataMgr::GetBlockData(quint32 id, void* buffer, qint32 length) const
     const int index = FindBlock(id);
     if (index < 0)
         return kNotFound;
-    const Block& block = m_blocks[static_cast<size_t>(index)];
-    const qsizetype count = std::min<qsizetype>(std::max(length, 0), block.sizeBytes);
-    if (count > 0 && !buffer)
-        return kBadData;
-    std::memcpy(buffer, block.current.constData(), static_cast<size_t>(count));
-    return kOk;
+    return CopyPrefix(m_blocks[static_cast<size_t>(index)].current, buffer, length);
 }
 
 int PluginDataMgr::GetDefaultBlockData(quint32 id, void* buffer, qint32 length) const
@@ -107,12 +114,7 @@ int PluginDataMgr::GetDefaultBlockData(quint32 id, void* buffer, qint32 length) 
     const int index = FindBlock(id);
     if (index < 0)
         return kNotFound;
-    const Block& block = m_blocks[static_cast<size_t>(index)];
-    const qsizetype count = std::min<qsizetype>(std::max(length, 0), block.defaults.size());
-    if (count > 0 && !buffer)
-        return kBadData;
-    std::memcpy(buffer, block.defaults.constData(), static_cast<size_t>(count));
-    return kOk;
+    return CopyPrefix(m_blocks[static_cast<size_t>(index)].defaults, buffer, length);
 }
 
 qint32 PluginDataMgr::BlockSize(quint32 id) const
@@ -218,9 +220,9 @@ QByteArray PluginDataMgr::BuildSettingsFile(const QByteArray& modelName, quint32
     header.blockCount = qToLittleEndian(static_cast<quint32>(m_blocks.size()));
     CopyText(header.product, QPU_SETTINGS_FILE_PRODUCT, sizeof(QPU_SETTINGS_FILE_PRODUCT) - 1);
     CopyText(header.maker, QPU_SETTINGS_FILE_MAKER, sizeof(QPU_SETTINGS_FILE_MAKER) - 1);
-    // At least one zero always follows the model name.
-    const QByteArray model =
-        modelName.left(modelName.indexOf('\0') < 0 ? modelName.size() : modelName.indexOf('\0'));
+    // The model name ends at its first zero, and at least one zero always follows it.
+    const qsizetype modelEnd = modelName.indexOf('\0');
+    const QByteArray model = modelEnd < 0 ? modelName : modelName.left(modelEnd);
     std::memcpy(header.modelName, model.constData(),
                 std::min<size_t>(model.size(), QPU_SETTINGS_FILE_MODEL_UNITS - 1));
     content.append(reinterpret_cast<const char*>(&header), sizeof(header));
