@@ -1,7 +1,12 @@
 #include "app/model_profile.h"
 
+#include "app/fixed_text.h"
+#include "lang/lang_res_store.h"
 #include "platform/profile.h"
 
+#include <QStringView>
+
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -119,7 +124,93 @@ private:
     qsizetype m_pos;
 };
 
+constexpr int kNoInterface = -1;
+constexpr int kFallbackDefaultInterface = 2;
+constexpr int kInterfaceListMessage = 100;
+constexpr int kDefaultInterfaceMessage = 101;
+
+// Reads an optionally signed decimal number after leading blanks, as the C library's
+// integer conversions do; the value saturates instead of overflowing. pos moves past what
+// was read; false (pos unchanged) when there are no digits.
+bool ReadDecimal(QStringView text, qsizetype& pos, int& value)
+{
+    qsizetype at = pos;
+    while (at < text.size() && QChar(text[at]).isSpace())
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == u'+' || text[at] == u'-'))
+        negative = text[at++] == u'-';
+    const qsizetype digitsStart = at;
+    int64_t magnitude = 0;
+    while (at < text.size() && text[at] >= u'0' && text[at] <= u'9') {
+        magnitude =
+            std::min<int64_t>(magnitude * 10 + (text[at].unicode() - u'0'), int64_t{INT32_MAX} + 1);
+        ++at;
+    }
+    if (at == digitsStart)
+        return false;
+    const int64_t signedValue = negative ? -magnitude : magnitude;
+    value = static_cast<int>(std::clamp<int64_t>(signedValue, INT32_MIN, INT32_MAX));
+    pos = at;
+    return true;
+}
+
+// "%d,%d,%d,%d,%d": stores numbers until one is missing or a comma does not follow.
+void ParseInterfaceList(QStringView text, int32_t (&interfaceSlots)[QPU_COMM_IF_SLOTS])
+{
+    qsizetype pos = 0;
+    for (int i = 0; i < QPU_COMM_IF_SLOTS; ++i) {
+        int value = 0;
+        if (!ReadDecimal(text, pos, value))
+            return;
+        interfaceSlots[i] = value;
+        if (pos >= text.size() || text[pos] != u',')
+            return;
+        ++pos;
+    }
+}
+
+int DecimalValue(QStringView text)
+{
+    qsizetype pos = 0;
+    int value = 0;
+    return ReadDecimal(text, pos, value) ? value : 0;
+}
+
+void ReadInterfaceTexts(AppState& state)
+{
+    CLangResStore texts;
+    texts.Open(FixedText(state.languageFolder), state.languageId, CLangResStore::kFallbackLangId);
+    texts.LoadSections(QStringLiteral("PORT_ADD_DLG"));
+    QString list = QStringLiteral("2");
+    texts.GetMessage(kInterfaceListMessage, list);
+    ParseInterfaceList(list, state.commIfSlots);
+    texts.GetMessage(kDefaultInterfaceMessage, list);
+    state.defaultCommIf = DecimalValue(list);
+}
+
 } // namespace
+
+void ReadInterfaceProfile(AppState& state, const QString& settingIniPath)
+{
+    std::fill(std::begin(state.commIfSlots), std::end(state.commIfSlots), kNoInterface);
+    state.defaultCommIf = kFallbackDefaultInterface;
+    if (!settingIniPath.isEmpty()) {
+        const QString section = QStringLiteral("SupportCommIF");
+        for (int i = 0; i < QPU_COMM_IF_SLOTS; ++i) {
+            const int value = platform::GetPrivateProfileInt(
+                section, QStringLiteral("CommIFType_%1").arg(i + 1), kNoInterface, settingIniPath);
+            if (value == kNoInterface)
+                break;
+            state.commIfSlots[i] = value;
+        }
+        state.defaultCommIf = platform::GetPrivateProfileInt(
+            section, QStringLiteral("DefaultIFType"), kNoInterface, settingIniPath);
+        if (state.commIfSlots[0] != kNoInterface)
+            return;
+    }
+    ReadInterfaceTexts(state);
+}
 
 void ReadModelProfile(AppState& state, const QString& settingIniPath)
 {

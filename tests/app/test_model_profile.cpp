@@ -1,7 +1,10 @@
 #include "app/model_profile.h"
 
+#include "app/fixed_text.h"
+
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -127,4 +130,115 @@ TEST(ReadModelProfile, StartMode4SupportsArpAndWm)
     ReadModelProfile(state, ini);
     EXPECT_EQ(state.arpSupport, 0);
     EXPECT_EQ(state.wmSupport, 0);
+}
+
+namespace {
+
+// A program folder with SETTING.INI and LANG/ files written by the test.
+class InterfaceProfileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("LANG")));
+        ASSERT_TRUE(SetFixedText(m_state.languageFolder, m_dir.filePath(QStringLiteral("LANG"))));
+        m_state.languageId = 0x0409;
+        std::fill(std::begin(m_state.commIfSlots), std::end(m_state.commIfSlots), 77);
+        m_state.defaultCommIf = 77;
+    }
+
+    QString Ini(const QByteArray& text) { return WriteIni(m_dir, text); }
+
+    void WriteLanguage(const char* fileName, const QByteArray& messages)
+    {
+        QFile file(m_dir.filePath(QStringLiteral("LANG/") + QLatin1String(fileName)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[PORT_ADD_DLG_MSG]\nMSG_TEST_OK_1=Done.\n" + messages);
+    }
+
+    std::vector<int32_t> Slots() const
+    {
+        return {std::begin(m_state.commIfSlots), std::end(m_state.commIfSlots)};
+    }
+
+    QTemporaryDir m_dir;
+    AppState m_state{};
+};
+
+using Ints = std::vector<int32_t>;
+
+} // namespace
+
+TEST_F(InterfaceProfileTest, ReadingStopsAtTheFirstMinusOne)
+{
+    WriteLanguage("0409.DAT", "IF_LIST_100=4\nIF_DEFAULT_101=4\n");
+    ReadInterfaceProfile(m_state, Ini("[SupportCommIF]\nCommIFType_1=0\nCommIFType_2=2\n"
+                                      "CommIFType_3=-1\nCommIFType_4=3\nDefaultIFType=2\n"));
+    EXPECT_EQ(Slots(), (Ints{0, 2, -1, -1, -1}));
+    EXPECT_EQ(m_state.defaultCommIf, 2);
+}
+
+TEST_F(InterfaceProfileTest, AllFiveSlotsAndNoDefaultKey)
+{
+    WriteLanguage("0409.DAT", "IF_LIST_100=4\nIF_DEFAULT_101=4\n");
+    ReadInterfaceProfile(m_state,
+                         Ini("[SupportCommIF]\nCommIFType_1=0\nCommIFType_2=1\nCommIFType_3=2\n"
+                             "CommIFType_4=3\nCommIFType_5=4\n"));
+    EXPECT_EQ(Slots(), (Ints{0, 1, 2, 3, 4}));
+    // The language texts are not consulted once slot 1 is set.
+    EXPECT_EQ(m_state.defaultCommIf, -1);
+}
+
+TEST_F(InterfaceProfileTest, LanguageListWithoutDefaultMessage)
+{
+    WriteLanguage("0409.DAT", "IF_LIST_100=0,1,2\n");
+    ReadInterfaceProfile(m_state, Ini("[Font]\nEnableFontA=1\n"));
+    EXPECT_EQ(Slots(), (Ints{0, 1, 2, -1, -1}));
+    EXPECT_EQ(m_state.defaultCommIf, 0);
+}
+
+TEST_F(InterfaceProfileTest, LanguageListAndDefaultMessage)
+{
+    WriteLanguage("0409.DAT", "IF_LIST_100=1,3,4,0,2,9\nIF_DEFAULT_101=3rd\n");
+    ReadInterfaceProfile(m_state, Ini("[SupportCommIF]\nDefaultIFType=1\n"));
+    EXPECT_EQ(Slots(), (Ints{1, 3, 4, 0, 2}));
+    EXPECT_EQ(m_state.defaultCommIf, 3);
+
+    WriteLanguage("0409.DAT", "IF_LIST_100=2, 3 ,4\nIF_DEFAULT_101=none\n");
+    ReadInterfaceProfile(m_state, Ini("[SupportCommIF]\nCommIFType_1=-1\n"));
+    EXPECT_EQ(Slots(), (Ints{2, 3, -1, -1, -1}));
+    EXPECT_EQ(m_state.defaultCommIf, 0);
+}
+
+TEST_F(InterfaceProfileTest, WithoutSectionAndTexts)
+{
+    ReadInterfaceProfile(m_state, Ini("[Font]\n"));
+    EXPECT_EQ(Slots(), (Ints{2, -1, -1, -1, -1}));
+    EXPECT_EQ(m_state.defaultCommIf, 2);
+
+    // A language file without the messages gives the same.
+    WriteLanguage("0409.DAT", "");
+    ReadInterfaceProfile(m_state, QString());
+    EXPECT_EQ(Slots(), (Ints{2, -1, -1, -1, -1}));
+    EXPECT_EQ(m_state.defaultCommIf, 2);
+
+    // A list that is not a number leaves every slot empty and the default 0.
+    WriteLanguage("0409.DAT", "IF_LIST_100=USB\n");
+    ReadInterfaceProfile(m_state, QString());
+    EXPECT_EQ(Slots(), (Ints{-1, -1, -1, -1, -1}));
+    EXPECT_EQ(m_state.defaultCommIf, 0);
+}
+
+TEST_F(InterfaceProfileTest, ChosenLanguageFirstThenEnglish)
+{
+    WriteLanguage("0409.DAT", "IF_LIST_100=0,1\n");
+    m_state.languageId = 0x0411;
+    ReadInterfaceProfile(m_state, QString());
+    EXPECT_EQ(Slots(), (Ints{0, 1, -1, -1, -1}));
+
+    WriteLanguage("0411.DAT", "IF_LIST_100=3,4\nIF_DEFAULT_101=4\n");
+    ReadInterfaceProfile(m_state, QString());
+    EXPECT_EQ(Slots(), (Ints{3, 4, -1, -1, -1}));
+    EXPECT_EQ(m_state.defaultCommIf, 4);
 }
