@@ -9,7 +9,11 @@
 /* A connection handle; null is failure. */
 typedef void* PrtInfHandle;
 
-#define PRTINF_OK 1 /* success result of the query functions */
+#define PRTINF_OK 1     /* success result of the query functions */
+#define PRTINF_FAILED 0 /* any failure of the query functions */
+/* *deviceId after a GetDeviceID failure other than a printer without a device ID (no
+ * answer to the request): link error, garbage answer, invalid handle. */
+#define PRTINF_DEVICE_ID_FAILED (-1)
 #define PRTINF_TEXT_COUNT 5
 #define PRTINF_REQUEST_ALL 31u /* request mask: all five texts */
 /* Buffer size for GetPrinterName. */
