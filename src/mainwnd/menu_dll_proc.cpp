@@ -68,7 +68,12 @@ int CMenuDLLProc::InitializePlugin(void* mainFrame, void* pagePane, AppState* st
 {
     if (!m_loaded)
         return kNotLoaded;
-    return m_initialize(mainFrame, pagePane, state);
+    const int result = m_initialize(mainFrame, pagePane, state);
+    if (result == 0)
+        m_initialized = true;
+    else
+        m_initializeFailed = true;
+    return result;
 }
 
 int CMenuDLLProc::GetMenuNameFromPlugin(const QpuChar16* key, int32_t keyLength, QpuChar16* buffer,
@@ -147,16 +152,14 @@ int CMenuDLLProc::ReadPrinterSettings()
 
 void CMenuDLLProc::Teardown()
 {
-    if (m_loaded)
+    if (m_loaded && m_initialized)
         m_finalize();
+    const bool keepMapped = m_loaded && m_initializeFailed && !m_initialized;
     ClearEntryPoints();
-    m_library.Unload();
-}
-
-void CMenuDLLProc::Abandon()
-{
-    ClearEntryPoints();
-    m_library.Detach();
+    if (keepMapped)
+        m_library.Detach();
+    else
+        m_library.Unload();
 }
 
 void CMenuDLLProc::ClearEntryPoints()
@@ -171,4 +174,6 @@ void CMenuDLLProc::ClearEntryPoints()
     m_getDependPluginData = nullptr;
     m_getMenuName = nullptr;
     m_loaded = false;
+    m_initialized = false;
+    m_initializeFailed = false;
 }

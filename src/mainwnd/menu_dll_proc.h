@@ -23,7 +23,7 @@ public:
     static constexpr int32_t kMaxMenuNameChars = 4096;
 
     CMenuDLLProc() = default;
-    // Tears the binding down (see Teardown).
+    // Ends the binding (see Teardown).
     virtual ~CMenuDLLProc();
     CMenuDLLProc(const CMenuDLLProc&) = delete;
     CMenuDLLProc& operator=(const CMenuDLLProc&) = delete;
@@ -38,7 +38,7 @@ public:
     // executable's folder) first. A binding held before is torn down first.
     int LoadPlugin(const QString& libraryName, const QString& programFolder = {});
     // FORMVIEWDLL_Initialize with the frame, the page pane and the shared block; -1 when not
-    // loaded.
+    // loaded. The result decides what Teardown does.
     int InitializePlugin(void* mainFrame, void* pagePane, AppState* state);
 
     // The menu text under key by the plug-in's two-call protocol: a first call asks for
@@ -56,13 +56,11 @@ public:
     int SetDefaultDataToPluginDataMgr(uint32_t blockId);
     int ReadPrinterSettings();
 
-    // FORMVIEWDLL_Finalize when loaded, then the library is released and every entry point
-    // cleared. Harmless when nothing is loaded.
+    // Ends the binding: FORMVIEWDLL_Finalize if the plug-in was initialised, then the
+    // library is released and every entry point cleared. A plug-in whose initialisation
+    // failed gets no Finalize and its library stays mapped for the rest of the run: it may
+    // have left objects behind whose code lives in it. Harmless when nothing is loaded.
     void Teardown();
-    // Forgets the binding without FORMVIEWDLL_Finalize, for an entry that is dropped
-    // because its initialisation failed. The library stays mapped for the rest of the run:
-    // a plug-in that failed halfway may have left objects whose code lives in it.
-    void Abandon();
 
     bool IsLoaded() const { return m_loaded; }
     bool HasMenuNameExport() const { return m_getMenuName != nullptr; }
@@ -84,5 +82,7 @@ private:
     FORMVIEWDLL_GetDependPluginData_t m_getDependPluginData = nullptr;
     FORMVIEWDLL_GetMenuName_t m_getMenuName = nullptr;
     bool m_loaded = false;
+    bool m_initialized = false;      // Initialize answered 0
+    bool m_initializeFailed = false; // Initialize answered anything else
     QString m_error;
 };

@@ -104,7 +104,6 @@ TEST(CMenuDLLProc, UnboundHostAnswersNotLoaded)
     EXPECT_FALSE(proc.MenuNameFromPlugin(QStringLiteral("KEY"), text));
     EXPECT_TRUE(text.isEmpty());
     proc.Teardown();
-    proc.Abandon();
     EXPECT_FALSE(proc.IsLoaded());
 }
 
@@ -142,7 +141,7 @@ TEST(CMenuDLLProc, PluginWithoutMenuNameExportStillLoads)
     EXPECT_TRUE(text.isEmpty());
 }
 
-TEST(CMenuDLLProc, FailedInitialisationIsReportedAndAbandonSkipsFinalize)
+TEST(CMenuDLLProc, FailedInitialisationIsNeitherFinalizedNorUnloaded)
 {
     const QString path = PluginPath("fake_plugin_init_fails");
     PluginSpy spy(path);
@@ -150,13 +149,25 @@ TEST(CMenuDLLProc, FailedInitialisationIsReportedAndAbandonSkipsFinalize)
     ASSERT_EQ(proc->LoadPlugin(path), 0);
     AppState state{};
     EXPECT_EQ(proc->InitializePlugin(nullptr, nullptr, &state), -3);
-    proc->Abandon();
-    EXPECT_FALSE(proc->IsLoaded());
     proc.reset();
+    EXPECT_EQ(spy.Calls("Initialize"), 1);
     EXPECT_EQ(spy.Calls("Finalize"), 0);
     // The dropped plug-in stays mapped: it may have left objects behind.
     spy.Release();
     EXPECT_TRUE(IsResident(path));
+}
+
+TEST(CMenuDLLProc, PluginNeverInitialisedIsReleasedWithoutFinalize)
+{
+    const QString path = PluginPath("fake_plugin_full");
+    PluginSpy spy(path);
+    {
+        CMenuDLLProc proc;
+        ASSERT_EQ(proc.LoadPlugin(path), 0);
+    }
+    EXPECT_EQ(spy.Calls("Finalize"), 0);
+    spy.Release();
+    EXPECT_FALSE(IsResident(path));
 }
 
 TEST(CMenuDLLProc, MenuNameByTheTwoCallProtocol)
@@ -294,6 +305,7 @@ TEST(CMenuDLLProc, TeardownFinalizesOnceAndReleases)
 
         // The destructor tears down a binding that is still held.
         ASSERT_EQ(proc.LoadPlugin(path), 0);
+        ASSERT_EQ(proc.InitializePlugin(nullptr, nullptr, &state), 0);
     }
     EXPECT_EQ(spy.Calls("Finalize"), 2);
     spy.Release();
@@ -307,6 +319,8 @@ TEST(CMenuDLLProc, LoadingAgainReleasesThePreviousPlugin)
     PluginSpy spy(first);
     CMenuDLLProc proc;
     ASSERT_EQ(proc.LoadPlugin(first), 0);
+    AppState state{};
+    ASSERT_EQ(proc.InitializePlugin(nullptr, nullptr, &state), 0);
     ASSERT_EQ(proc.LoadPlugin(second), 0);
     EXPECT_EQ(spy.Calls("Finalize"), 1);
     EXPECT_FALSE(proc.HasMenuNameExport());
