@@ -1,5 +1,6 @@
 #include "app/model_profile.h"
 
+#include "app/command_line.h"
 #include "app/fixed_text.h"
 #include "lang/lang_res_store.h"
 #include "platform/profile.h"
@@ -216,7 +217,7 @@ void ReadModelProfile(AppState& state, const QString& settingIniPath)
 {
     for (const ProfileSwitch& entry : kFontAndInterfaceSwitches)
         ReadSwitch(state, entry, settingIniPath);
-    if (state.startMode == 4) {
+    if (state.startMode == kStartModeNoPrinter) {
         state.arpSupport = 1;
         state.wmSupport = 1;
     } else {
