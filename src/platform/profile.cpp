@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -83,6 +84,8 @@ QStringView rightTrimmed(QStringView s)
 // Decodes UTF-8; a byte that does not start a valid sequence stands for itself (Latin-1).
 QString decodeEightBit(const char* data, qsizetype size)
 {
+    if (std::all_of(data, data + size, [](char c) { return (c & 0x80) == 0; }))
+        return QString::fromLatin1(data, size);
     QString out;
     out.reserve(size);
     const auto* p = reinterpret_cast<const unsigned char*>(data);
@@ -276,6 +279,7 @@ struct Section
     QString name;
     std::vector<Entry> entries;
     QHash<QString, qsizetype> firstByFoldedKey;
+    QStringList lines; // as GetPrivateProfileSection returns them
 };
 
 struct Profile
@@ -307,13 +311,15 @@ std::shared_ptr<const Profile> buildProfile(const RawFile& raw)
             const QString folded = meaning.name.toCaseFolded();
             if (!profile->firstByFoldedName.contains(folded))
                 profile->firstByFoldedName.insert(folded, index);
-            profile->sections.push_back(Section{std::move(meaning.name), {}, {}});
+            profile->sections.push_back(Section{std::move(meaning.name), {}, {}, {}});
             current = &profile->sections.back();
         } else if (meaning.kind == LineKind::Key && current) {
             const qsizetype index = static_cast<qsizetype>(current->entries.size());
             const QString folded = meaning.name.toCaseFolded();
             if (!current->firstByFoldedKey.contains(folded))
                 current->firstByFoldedKey.insert(folded, index);
+            current->lines.append(meaning.hasEquals ? meaning.name + u'=' + meaning.value
+                                                    : meaning.name);
             current->entries.push_back(
                 Entry{std::move(meaning.name), std::move(meaning.value), meaning.hasEquals});
         }
@@ -684,15 +690,9 @@ int GetPrivateProfileInt(const QString& section, const QString& key, int def, co
 
 QStringList GetPrivateProfileSection(const QString& section, const QString& file)
 {
-    QStringList lines;
     const auto profile = cache().load(file);
     const Section* found = profile ? profile->find(section) : nullptr;
-    if (!found)
-        return lines;
-    lines.reserve(static_cast<qsizetype>(found->entries.size()));
-    for (const Entry& entry : found->entries)
-        lines.append(entry.hasEquals ? entry.key + u'=' + entry.value : entry.key);
-    return lines;
+    return found ? found->lines : QStringList();
 }
 
 QStringList GetPrivateProfileSectionNames(const QString& file)

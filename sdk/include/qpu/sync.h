@@ -7,7 +7,11 @@
  *
  * AppLock (AppState.appLock) is a recursive pthread_mutex_t: the thread that holds it may
  * take it again and must release it as often. Plug-ins take it with pthread_mutex_lock
- * and release it with pthread_mutex_unlock. */
+ * and release it with pthread_mutex_unlock.
+ *
+ * Needs POSIX.1-2008 with the X/Open extensions (PTHREAD_MUTEX_RECURSIVE,
+ * pthread_condattr_setclock): GNU C and C++ modes have them; a strict ISO C build defines
+ * _XOPEN_SOURCE 700 before its first include. */
 #pragma once
 
 #include <errno.h>
