@@ -19,6 +19,12 @@ bool HasControlId(const QObject* object, int controlId)
     return ok && id == controlId;
 }
 
+bool IsSeparateWindow(const QObject* object)
+{
+    return object->inherits("QDialog") || object->inherits("QMainWindow") ||
+           object->property(kOwnsTextsProperty).toBool();
+}
+
 } // namespace
 
 QObject* FindControl(const QObject* parent, int controlId)
@@ -31,7 +37,7 @@ QObject* FindControl(const QObject* parent, int controlId)
     while (!level.isEmpty()) {
         QList<QObject*> next;
         for (QObject* child : level) {
-            if (child->inherits("QDialog")) {
+            if (IsSeparateWindow(child)) {
                 continue;
             }
             if (HasControlId(child, controlId)) {

@@ -13,11 +13,15 @@ namespace lang {
 inline constexpr char kControlIdProperty[] = "controlId";
 // Optional dynamic property that overrides the window class name of a control.
 inline constexpr char kWindowClassProperty[] = "windowClass";
+// Boolean dynamic property of a child window that takes its texts from a language store
+// of its own (an embedded view or page): its controls are not searched from its parent.
+inline constexpr char kOwnsTextsProperty[] = "ownsLangTexts";
 
 // The first descendant of parent whose "controlId" property equals controlId, searching
-// the direct children first, then their children, and so on. Dialogs inside parent are
-// separate windows with controls of their own and are not searched. Null when parent is
-// null, controlId is -1 or no control matches.
+// the direct children first, then their children, and so on. Dialogs, main windows and
+// children marked with "ownsLangTexts" inside parent are windows with controls of their
+// own and are not searched. Null when parent is null, controlId is -1 or no control
+// matches.
 QObject* FindControl(const QObject* parent, int controlId);
 
 // The window class name of a control: its "windowClass" property when set, otherwise

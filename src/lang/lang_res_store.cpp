@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <array>
 #include <climits>
 #include <new>
 #include <optional>
@@ -15,6 +16,7 @@ namespace {
 constexpr QStringView kFieldSeparator = u"||";
 constexpr QStringView kKeySeparator = u"_";
 constexpr int kTextField = 1;
+constexpr int kFirstNumberField = 2;
 
 enum class NumberSyntax
 {
@@ -128,7 +130,8 @@ struct CLangResStore::Entry
     QString key;
     int number = CLangInfoBase::kNoNumber;
     QString text;
-    QStringList fields;
+    // The number fields from field 2 on, -1 where absent or not a number.
+    std::array<int, kMaxNumberFields> numbers{-1, -1, -1, -1};
 };
 
 // The records of one section, built apart and moved into the tables only once the whole
@@ -140,6 +143,44 @@ struct CLangResStore::Staging
     ComboItemTable comboItems;
     ListColumnTable listColumns;
 };
+
+bool CLangResStore::IsByNumber(SectionKind kind)
+{
+    return kind == SectionKind::CommonString || kind == SectionKind::CommonMessage ||
+           kind == SectionKind::Message || kind == SectionKind::String;
+}
+
+// Texts looked up by number have exactly key and text, so they cannot hold "||"; the
+// control kinds need the key, the text and their leading number fields.
+bool CLangResStore::HasRequiredFieldCount(SectionKind kind, int fieldCount)
+{
+    switch (kind) {
+    case SectionKind::Caption:
+        return fieldCount >= 2;
+    case SectionKind::ComboItem:
+        return fieldCount >= 3;
+    case SectionKind::ListColumn:
+        return fieldCount >= 5;
+    default:
+        return fieldCount == 2;
+    }
+}
+
+// Spare number of captions; item data and spare number of combo items; column, width,
+// alignment and spare number of list columns.
+int CLangResStore::NumberFieldCount(SectionKind kind)
+{
+    switch (kind) {
+    case SectionKind::Caption:
+        return 1;
+    case SectionKind::ComboItem:
+        return 2;
+    case SectionKind::ListColumn:
+        return 4;
+    default:
+        return 0;
+    }
+}
 
 CLangResStore::CLangResStore() = default;
 CLangResStore::~CLangResStore() = default;
@@ -309,7 +350,9 @@ int CLangResStore::ReadSection(SectionKind kind, const QString& section)
         for (const QString& line : lines) {
             // Only the first kMaxLineLength characters of a line are an entry; the rest of
             // an overlong line is dropped rather than read as entries of its own.
-            AddEntry(kind, QStringView(line).left(kMaxLineLength), staging);
+            if (auto entry = ParseEntry(kind, QStringView(line).left(kMaxLineLength))) {
+                StageRecord(kind, std::move(*entry), staging);
+            }
         }
         Commit(kind, staging);
     } catch (const std::bad_alloc&) {
@@ -318,83 +361,66 @@ int CLangResStore::ReadSection(SectionKind kind, const QString& section)
     return kOk;
 }
 
-void CLangResStore::AddEntry(SectionKind kind, QStringView line, Staging& staging) const
+std::optional<CLangResStore::Entry> CLangResStore::ParseEntry(SectionKind kind,
+                                                              QStringView line) const
 {
     const qsizetype equals = line.indexOf(u'=');
     if (equals <= 0 || equals + 1 >= line.size()) {
-        return; // no "=", empty key or empty value
+        return std::nullopt; // no "=", empty key or empty value
     }
     Entry entry;
     entry.key = line.left(equals).toString();
-    entry.fields.append(entry.key);
-    SplitText(line.mid(equals + 1), kFieldSeparator, entry.fields);
-
-    const bool byNumber = kind == SectionKind::CommonString || kind == SectionKind::CommonMessage ||
-                          kind == SectionKind::Message || kind == SectionKind::String;
-    const qsizetype fieldCount = entry.fields.size();
-    if (byNumber && fieldCount != 2) {
-        return;
-    }
-    if ((kind == SectionKind::Caption && fieldCount < 2) ||
-        (kind == SectionKind::ComboItem && fieldCount < 3) ||
-        (kind == SectionKind::ListColumn && fieldCount < 5)) {
-        return;
+    QStringList fields{entry.key};
+    SplitText(line.mid(equals + 1), kFieldSeparator, fields);
+    if (!HasRequiredFieldCount(kind, static_cast<int>(fields.size()))) {
+        return std::nullopt;
     }
 
     QStringList keyPieces;
     SplitText(entry.key, kKeySeparator, keyPieces);
     if (keyPieces.isEmpty() || !ParseNumber(keyPieces.last(), entry.number)) {
-        return;
+        return std::nullopt;
     }
 
-    entry.text = entry.fields[kTextField];
+    entry.text = fields[kTextField];
+    // Common texts are the targets of references and never refer themselves.
     if (kind != SectionKind::CommonString && kind != SectionKind::CommonMessage) {
         entry.text = ResolveReference(entry.text);
     }
     entry.text = ReplaceEscapes(entry.text);
 
+    for (int i = 0; i < NumberFieldCount(kind); ++i) {
+        if (!ReadNumberField(fields, kFirstNumberField + i, entry.numbers[i])) {
+            return std::nullopt;
+        }
+    }
+    return entry;
+}
+
+void CLangResStore::StageRecord(SectionKind kind, Entry&& entry, Staging& staging)
+{
+    const auto& n = entry.numbers;
     switch (kind) {
+    case SectionKind::Caption:
+        staging.captions.push_back(std::make_unique<CCaptionResInfo>(
+            std::move(entry.key), entry.number, std::move(entry.text), n[0]));
+        return;
+    case SectionKind::ComboItem:
+        staging.comboItems.push_back(std::make_unique<CComboBoxResInfo>(
+            std::move(entry.key), entry.number, std::move(entry.text), n[0], n[1]));
+        return;
+    case SectionKind::ListColumn:
+        staging.listColumns.push_back(std::make_unique<CListCtrlResInfo>(
+            std::move(entry.key), entry.number, std::move(entry.text), n[0], n[1], n[2], n[3]));
+        return;
     case SectionKind::CommonString:
     case SectionKind::CommonMessage:
     case SectionKind::Message:
     case SectionKind::String:
         staging.numbered.insert_or_assign(
-            entry.number, std::make_unique<CStringResInfo>(entry.key, entry.number, entry.text));
+            entry.number, std::make_unique<CStringResInfo>(std::move(entry.key), entry.number,
+                                                           std::move(entry.text)));
         return;
-    case SectionKind::Caption: {
-        int spare = 0;
-        if (!ReadNumberField(entry.fields, 2, spare)) {
-            return;
-        }
-        staging.captions.push_back(
-            std::make_unique<CCaptionResInfo>(entry.key, entry.number, entry.text, spare));
-        return;
-    }
-    case SectionKind::ComboItem: {
-        int itemData = 0;
-        int spare = 0;
-        if (!ReadNumberField(entry.fields, 2, itemData) ||
-            !ReadNumberField(entry.fields, 3, spare)) {
-            return;
-        }
-        staging.comboItems.push_back(std::make_unique<CComboBoxResInfo>(
-            entry.key, entry.number, entry.text, itemData, spare));
-        return;
-    }
-    case SectionKind::ListColumn: {
-        int column = 0;
-        int width = 0;
-        int alignment = 0;
-        int spare = 0;
-        if (!ReadNumberField(entry.fields, 2, column) || !ReadNumberField(entry.fields, 3, width) ||
-            !ReadNumberField(entry.fields, 4, alignment) ||
-            !ReadNumberField(entry.fields, 5, spare)) {
-            return;
-        }
-        staging.listColumns.push_back(std::make_unique<CListCtrlResInfo>(
-            entry.key, entry.number, entry.text, column, width, alignment, spare));
-        return;
-    }
     }
 }
 
@@ -440,20 +466,7 @@ void CLangResStore::Commit(SectionKind kind, Staging& staging)
             table.push_back(std::move(record));
         }
     };
-    switch (kind) {
-    case SectionKind::Caption:
-        append(m_captions, staging.captions);
-        return;
-    case SectionKind::ComboItem:
-        append(m_comboItems, staging.comboItems);
-        return;
-    case SectionKind::ListColumn:
-        append(m_listColumns, staging.listColumns);
-        return;
-    case SectionKind::CommonString:
-    case SectionKind::CommonMessage:
-    case SectionKind::Message:
-    case SectionKind::String: {
+    if (IsByNumber(kind)) {
         StringTable& table = NumberedTable(kind);
         while (!staging.numbered.empty()) {
             auto node = staging.numbered.extract(staging.numbered.begin());
@@ -462,7 +475,9 @@ void CLangResStore::Commit(SectionKind kind, Staging& staging)
         }
         return;
     }
-    }
+    append(m_captions, staging.captions);
+    append(m_comboItems, staging.comboItems);
+    append(m_listColumns, staging.listColumns);
 }
 
 CLangResStore::StringTable& CLangResStore::NumberedTable(SectionKind kind)

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The language texts of one window, read from the language file "%04X.DAT" of the chosen
@@ -116,11 +117,17 @@ private:
         String,
     };
     using StringTable = std::map<int, std::unique_ptr<CStringResInfo>>;
+    static constexpr int kMaxNumberFields = 4;
     struct Entry;
     struct Staging;
 
+    static bool IsByNumber(SectionKind kind);
+    static bool HasRequiredFieldCount(SectionKind kind, int fieldCount);
+    static int NumberFieldCount(SectionKind kind);
+
     int ReadSection(SectionKind kind, const QString& section);
-    void AddEntry(SectionKind kind, QStringView line, Staging& staging) const;
+    std::optional<Entry> ParseEntry(SectionKind kind, QStringView line) const;
+    static void StageRecord(SectionKind kind, Entry&& entry, Staging& staging);
     QString ResolveReference(const QString& text) const;
     void Commit(SectionKind kind, Staging& staging);
     StringTable& NumberedTable(SectionKind kind);

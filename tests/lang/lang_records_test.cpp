@@ -84,6 +84,14 @@ TEST_F(ControlLookup, ControlsOfAnEmbeddedDialogBelongToThatDialog)
     inner->setProperty(lang::kControlIdProperty, 1000);
     EXPECT_EQ(lang::FindControl(&m_window, 1000), nullptr);
     EXPECT_EQ(lang::FindControl(dialog, 1000), inner);
+
+    auto* page = new QWidget(&m_window);
+    page->setProperty(lang::kOwnsTextsProperty, true);
+    auto* pageButton = Add<QPushButton>(1, page);
+    EXPECT_EQ(lang::FindControl(&m_window, 1), nullptr);
+    EXPECT_EQ(lang::FindControl(page, 1), pageButton);
+    page->setProperty(lang::kOwnsTextsProperty, false);
+    EXPECT_EQ(lang::FindControl(&m_window, 1), pageButton);
 }
 
 TEST_F(ControlLookup, WindowClassNamesOfTheToolkitControls)
