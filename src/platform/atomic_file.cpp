@@ -12,6 +12,17 @@
 namespace platform {
 namespace {
 
+// A hidden name in the target's folder; the target's name is shortened so that the
+// result stays within the length limit of a file name.
+QByteArray temporaryName(const QByteArray& target, unsigned serial)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = target.left(slash + 1);
+    const QByteArray name = target.sliced(slash + 1).left(128);
+    return folder + '.' + name + '.' + QByteArray::number(::getpid()) + '_' +
+           QByteArray::number(serial) + ".tmp";
+}
+
 // Closes a descriptor and unlinks the temporary file unless it was renamed into place.
 class TempFile
 {
@@ -32,8 +43,7 @@ public:
     {
         static std::atomic<unsigned> counter{0};
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const QByteArray candidate = target + ".tmp" + QByteArray::number(::getpid()) + "_" +
-                                         QByteArray::number(counter.fetch_add(1));
+            const QByteArray candidate = temporaryName(target, counter.fetch_add(1));
             const int fd = ::open(candidate.constData(),
                                   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
             if (fd >= 0) {

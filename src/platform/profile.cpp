@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -478,6 +479,32 @@ std::mutex& writeMutex()
     return instance;
 }
 
+// Writers in other processes take turns with ours: each holds an exclusive flock on the
+// file's folder while it reads, changes and replaces the file. (The file itself cannot
+// carry the lock, as every write replaces it.) A folder that cannot be opened is edited
+// without the lock.
+class FolderLock
+{
+public:
+    explicit FolderLock(const QString& file)
+    {
+        const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+        m_fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
 QString unquoted(const QString& value)
 {
     if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"')
@@ -719,6 +746,7 @@ bool WritePrivateProfileString(const QString& section, const QString& key, const
     // Edit the file a link points to, not the link.
     const QFileInfo info(file);
     const QString target = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const FolderLock folderLock(target);
     FileContent content = readFile(target);
     if (content.status == ReadStatus::Failed)
         return false; // never replace a file that could not be read

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace platform;
 
@@ -320,6 +321,14 @@ TEST_F(ProfileTest, CachedFileChangedInPlaceIsReadAgain)
     EXPECT_EQ(GetPrivateProfileInt("S", "k", 0, ini), 3);
 }
 
+TEST_F(ProfileTest, LongFileNamesCanBeWritten)
+{
+    const QString name = QString(250, u'n') + ".ini";
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", path(name)));
+    EXPECT_EQ(read(name), QByteArray("[S]\nk=v\n"));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
 TEST_F(ProfileTest, WriteIntoAMissingFolderFails)
 {
     EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", path("no/such/folder.ini")));
@@ -374,6 +383,31 @@ TEST_F(ProfileTest, FailedWriteLeavesTheOldFileAndNoTemporary)
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the write was reported as done";
     EXPECT_EQ(read(), before);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
+}
+
+// Two processes adding keys to one file at the same time: no key may get lost.
+TEST_F(ProfileTest, ConcurrentWritersInTwoProcessesLoseNothing)
+{
+    write("[S]\n");
+    constexpr int kKeysPerWriter = 40;
+    std::vector<pid_t> writers;
+    for (const char* prefix : {"a", "b"}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            bool ok = true;
+            for (int i = 0; i < kKeysPerWriter; ++i)
+                ok = WritePrivateProfileString("S", prefix + QString::number(i), "v", path()) && ok;
+            ::_exit(ok ? 0 : 1);
+        }
+        writers.push_back(child);
+    }
+    for (const pid_t child : writers) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(GetPrivateProfileSection("S", path()).size(), 2 * kKeysPerWriter);
 }
 
 TEST_F(ProfileTest, UnreadableFileIsNeverReplaced)
