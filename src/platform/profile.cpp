@@ -637,9 +637,10 @@ QByteArray insertAfter(const RawFile& file, const RawLine& line, const QString& 
         out += encode(text, file.encoding) + lineBreak;
         out += file.bytes.sliced(at);
     } else {
-        out = file.bytes.left(line.breakEnd);
+        // The last line of the file; a stray odd byte of a UTF-16 file stays last.
+        out = file.bytes.left(line.end);
         out += defaultLineBreak(file) + encode(text, file.encoding);
-        out += file.bytes.sliced(line.breakEnd);
+        out += file.bytes.sliced(line.end);
     }
     return out;
 }
@@ -647,11 +648,15 @@ QByteArray insertAfter(const RawFile& file, const RawLine& line, const QString& 
 QByteArray appendSection(const RawFile& file, const QString& section, const QString& keyLine)
 {
     const QByteArray lineBreak = defaultLineBreak(file);
-    QByteArray out = file.bytes;
+    // A stray odd byte of a UTF-16 file stays last, so that the new text stays aligned.
+    const qsizetype unit = file.encoding == Encoding::Utf16Le ? 2 : 1;
+    const qsizetype textEnd = file.bytes.size() - (file.bytes.size() - file.bodyBegin) % unit;
+    QByteArray out = file.bytes.left(textEnd);
     if (!file.lines.empty() && !hasLineBreak(file, file.lines.back()))
         out += lineBreak;
     out += encode(QString(u'[' + section + u']'), file.encoding) + lineBreak;
     out += encode(keyLine, file.encoding) + lineBreak;
+    out += file.bytes.sliced(textEnd);
     return out;
 }
 

@@ -251,6 +251,17 @@ TEST_F(ProfileTest, Utf16FilesAreWrittenBackAsUtf16)
     EXPECT_EQ(GetPrivateProfileString("S", "k", "", ini), QString::fromUtf16(u"\u65B0"));
 }
 
+// A UTF-16 file cut off in the middle of a character: the stray byte is kept at the end
+// and everything written stays readable.
+TEST_F(ProfileTest, Utf16FileWithAStrayByteStaysAligned)
+{
+    const QString ini = write(utf16("[S]\r\na=1") + "x");
+    ASSERT_TRUE(WritePrivateProfileString("S", "b", "2", ini));
+    ASSERT_TRUE(WritePrivateProfileString("T", "c", "3", ini));
+    EXPECT_EQ(read(), utf16("[S]\r\na=1\r\nb=2\r\n[T]\r\nc=3\r\n") + "x");
+    EXPECT_EQ(GetPrivateProfileString("T", "c", "", ini), "3");
+}
+
 TEST_F(ProfileTest, Latin1BytesOfOtherLinesSurviveAWrite)
 {
     const QByteArray before = "\xEF\xBB\xBF[S]\n; caf\xE9 \xFF\nk=1\nname=\xE9t\xE9\n";
