@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QVariant>
@@ -116,6 +117,11 @@ void ApplyColumn(const CListCtrlResInfo& record, QAbstractItemView* view)
         if (!model->insertColumn(column)) {
             return;
         }
+    }
+    // A table widget keeps header data only in header items, which it makes on request.
+    if (auto* table = qobject_cast<QTableWidget*>(view);
+        table != nullptr && table->horizontalHeaderItem(column) == nullptr) {
+        table->setHorizontalHeaderItem(column, new QTableWidgetItem);
     }
     model->setHeaderData(column, Qt::Horizontal, WidgetText(record.Text()), Qt::DisplayRole);
     if (!record.KeepsWidth() && record.Width() >= 0) {

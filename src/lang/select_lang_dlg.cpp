@@ -48,6 +48,7 @@ CSelectLangDlg::CSelectLangDlg(QWidget* parent)
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
+    setMinimumWidth(280); // the width of the dialog template, 186 dialog units
     layout->addWidget(m_languages);
     layout->addStretch(1);
     layout->addLayout(buttons);
