@@ -88,16 +88,22 @@ public:
     Connection(int fd, ActivationServer* server, std::function<void()> onRequest)
         : QObject(server), m_fd(fd), m_onRequest(std::move(onRequest))
     {
-        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(notifier, &QSocketNotifier::activated, this, [this, notifier] {
+        m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, [this] {
             if (!readRequest()) {
-                notifier->setEnabled(false);
+                m_notifier->setEnabled(false);
                 deleteLater();
             }
         });
         QTimer::singleShot(kRequestTimeoutMs, this, [this] { deleteLater(); });
     }
-    ~Connection() override { ::close(m_fd); }
+    ~Connection() override
+    {
+        delete m_notifier; // stop watching before the descriptor goes
+        ::close(m_fd);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
 private:
     // Returns whether the connection should wait for more bytes.
@@ -123,6 +129,7 @@ private:
     int m_fd;
     std::function<void()> m_onRequest;
     QByteArray m_buffer;
+    QSocketNotifier* m_notifier = nullptr; // child
 };
 
 } // namespace

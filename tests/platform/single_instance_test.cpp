@@ -9,12 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -195,6 +197,31 @@ TEST_F(SingleInstanceTest, LeftoverSocketIsReplacedButALiveOneIsNot)
     first.close();
     EXPECT_FALSE(QFile::exists(m_runtime.filePath("QP-R60_UTILITY_QP-R60")));
     EXPECT_TRUE(second.listen()); // the next window takes the channel over
+}
+
+// A second copy that connects and says nothing must not hold up the next one.
+TEST_F(SingleInstanceTest, SilentConnectionDoesNotBlockARequest)
+{
+    ActivationServer server;
+    ASSERT_TRUE(server.listen());
+    int raised = 0;
+    QObject::connect(&server, &ActivationServer::activationRequested, [&] { ++raised; });
+    const int silent = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(server.path());
+    std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    ASSERT_EQ(::connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+
+    std::atomic<int> confirmed{-1};
+    std::thread asker([&] { confirmed = RequestActivation() ? 1 : 0; });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (confirmed < 0 && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    asker.join();
+    ::close(silent);
+    EXPECT_EQ(confirmed.load(), 1);
+    EXPECT_EQ(raised, 1);
 }
 
 TEST_F(SingleInstanceTest, GarbageOnTheChannelDoesNotRaiseTheWindow)
