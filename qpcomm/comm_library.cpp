@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace qpcomm {
@@ -94,6 +95,38 @@ bool parseBackup(const std::string& path, Backup* backup)
     }
     return !backup->customValues.empty() || !backup->memorySwitches.empty();
 }
+
+// Leaving the user-setting mode restarts the printer: it drops TCP connections and
+// answers nothing for a while. Wait until it answers a real-time status request again, so
+// that the next request of the caller does not run into the restart.
+int32_t leaveUserSettingAndWait(Connection& connection, int restartLimitMs)
+{
+    const int32_t sent = connection.send(printer_commands::leaveUserSetting());
+    if (sent != QPC_OK) {
+        return sent;
+    }
+    const std::vector<uint8_t> printerStatus = {0x10, 0x04, 0x01};
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(restartLimitMs);
+    std::vector<Frame> answers;
+    // The request sent right after leaving would reach the printer before it restarts.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (;;) {
+        const int32_t r =
+            connection.transact(printerStatus, FrameKind::RealtimeStatus, 1, &answers, 250);
+        if (r == QPC_OK) {
+            return QPC_OK;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return r;
+        }
+        if (r != QPC_ERR_TIMEOUT) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50)); // connection refused
+        }
+    }
+}
+
+constexpr int kRestartLimitMs = 15000;
 
 } // namespace
 
@@ -587,9 +620,12 @@ int32_t CommLibrary::backup(const QpuChar16* path)
             out << "memsw " << a << "=" << *bits << "\n";
         }
     }
-    c.send(cmd::leaveUserSetting());
+    const int32_t left = leaveUserSettingAndWait(c, kRestartLimitMs);
     if (result != QPC_OK) {
         return result;
+    }
+    if (left != QPC_OK) {
+        return left;
     }
     const std::string temp = file + ".tmp";
     {
@@ -642,7 +678,7 @@ int32_t CommLibrary::restore(const QpuChar16* path)
         }
     }
     // Leaving the user-setting mode stores the values; the printer restarts.
-    const int32_t left = c.send(cmd::leaveUserSetting());
+    const int32_t left = leaveUserSettingAndWait(c, kRestartLimitMs);
     return result != QPC_OK ? result : left;
 }
 

@@ -195,8 +195,20 @@ int32_t Connection::transact(const std::vector<uint8_t>& request, FrameKind kind
 int32_t Connection::transact(const std::vector<uint8_t>& request, FrameKind kind, std::size_t count,
                              std::vector<Frame>* answers, int timeoutMs)
 {
-    answers->clear();
     std::lock_guard call(m_callMutex);
+    int32_t result = transactLocked(request, kind, count, answers, timeoutMs);
+    if (result == QPC_ERR_CONNECTION_LOST && m_transport->reconnects()) {
+        // The link dropped before or while the request went out: open it again and ask
+        // once more, so that a dropped connection costs the caller nothing.
+        result = transactLocked(request, kind, count, answers, timeoutMs);
+    }
+    return result;
+}
+
+int32_t Connection::transactLocked(const std::vector<uint8_t>& request, FrameKind kind,
+                                   std::size_t count, std::vector<Frame>* answers, int timeoutMs)
+{
+    answers->clear();
     if (const int32_t link = ensureLinkLocked(); link != QPC_OK) {
         return link;
     }

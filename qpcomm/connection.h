@@ -61,6 +61,8 @@ private:
     void onFrame(Frame&& frame);
     void purgeLocked(std::unique_lock<std::mutex>& lock);
     int32_t ensureLinkLocked();
+    int32_t transactLocked(const std::vector<uint8_t>& request, FrameKind kind, std::size_t count,
+                           std::vector<Frame>* answers, int timeoutMs);
 
     std::unique_ptr<Transport> m_transport;
     const int m_timeoutMs;

@@ -27,8 +27,8 @@ public:
     // Drops input and output that the operating system still buffers.
     virtual void purge() {}
     virtual void wake() = 0;
-    // Whether a lost link should be opened again before the next request (TCP).
-    virtual bool reconnects() const { return false; }
+    // Whether a request that lost the link is sent again once the link is reopened.
+    virtual bool reconnects() const { return true; }
     virtual std::string describe() const = 0;
 };
 

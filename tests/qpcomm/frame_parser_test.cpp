@@ -1,0 +1,213 @@
+// The stream framer and the status decoding: answers split over reads, status blocks
+// between and before answers, bytes that only look like status.
+#include "frame_parser.h"
+#include "printer_commands.h"
+#include "status_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <qpu/comm_lib.h>
+
+using namespace qpcomm;
+
+namespace {
+
+class FrameParserTest : public ::testing::Test
+{
+protected:
+    FrameParser parser{[this](Frame&& f) { frames.push_back(std::move(f)); }};
+    std::vector<Frame> frames;
+
+    void feed(std::initializer_list<uint8_t> bytes)
+    {
+        const std::vector<uint8_t> v(bytes);
+        parser.feed(v.data(), v.size());
+    }
+};
+
+TEST_F(FrameParserTest, TextAnswerSplitOverManyReadsIsOneFrame)
+{
+    feed({0x5F, 'Q'});
+    feed({'P', '-'});
+    EXPECT_TRUE(frames.empty());
+    feed({'R', '6', '0'});
+    feed({0x00});
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].kind, FrameKind::Text);
+    EXPECT_EQ(printer_commands::parseText(frames[0]), "QP-R60");
+}
+
+TEST_F(FrameParserTest, StatusBlockBetweenAnswersIsKeptApart)
+{
+    feed({0x5F, 'A', 0x00, 0x18, 0x00, 0x0C, 0x00, 0x5F, 'B', 0x00});
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0].kind, FrameKind::Text);
+    EXPECT_EQ(frames[1].kind, FrameKind::StatusBlock);
+    EXPECT_EQ(frames[1].bytes, (std::vector<uint8_t>{0x18, 0x00, 0x0C, 0x00}));
+    EXPECT_EQ(printer_commands::parseText(frames[2]), "B");
+}
+
+TEST_F(FrameParserTest, StatusBlockSplitByteByByteBeforeAnAnswer)
+{
+    for (const uint8_t b : {0x10, 0x00, 0x00, 0x00, 0x37, 0x20, 0x00}) {
+        parser.feed(&b, 1);
+    }
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].kind, FrameKind::StatusBlock);
+    EXPECT_EQ(frames[1].kind, FrameKind::Setting);
+    EXPECT_TRUE(printer_commands::isUserSettingAck(frames[1]));
+}
+
+TEST_F(FrameParserTest, BlockWhoseFollowerBreaksThePatternIsRejected)
+{
+    // 0x14 starts a block, but 0x90 cannot follow: both go on as raw bytes.
+    feed({0x14, 0x90, 0x5F, 'x', 0x00});
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0].kind, FrameKind::Raw);
+    EXPECT_EQ(frames[1].kind, FrameKind::Raw);
+    EXPECT_EQ(frames[1].bytes[0], 0x90);
+    EXPECT_EQ(frames[2].kind, FrameKind::Text);
+    EXPECT_EQ(parser.rejectedStatusBlocks(), 1u);
+}
+
+TEST_F(FrameParserTest, BlockBrokenByAnAnswerHeaderLetsTheAnswerThrough)
+{
+    feed({0x10, 0x00, 0x5F, 'Z', 0x00});
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[2].kind, FrameKind::Text);
+    EXPECT_EQ(printer_commands::parseText(frames[2]), "Z");
+}
+
+TEST_F(FrameParserTest, RealtimeStatusAndGarbageAreSingleFrames)
+{
+    feed({0x12, 0x16, 0x80, 0xFF, 0x60});
+    ASSERT_EQ(frames.size(), 5u);
+    EXPECT_EQ(frames[0].kind, FrameKind::RealtimeStatus);
+    EXPECT_EQ(frames[1].kind, FrameKind::RealtimeStatus);
+    EXPECT_EQ(frames[2].kind, FrameKind::Raw);
+    EXPECT_EQ(frames[3].kind, FrameKind::Raw);
+    EXPECT_EQ(frames[4].kind, FrameKind::Raw);
+}
+
+TEST_F(FrameParserTest, StatusBytesInsideATextAreText)
+{
+    // '0' (0x30) matches the status block pattern; inside a text it is just a digit.
+    feed({0x5F, '0', '1', 0x10, 0x00});
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].kind, FrameKind::Text);
+}
+
+TEST_F(FrameParserTest, UnterminatedTextIsCutAtTheLimitAndPassedOnRaw)
+{
+    std::vector<uint8_t> longText(FrameParser::kMaxFrameBytes + 10, 'a');
+    longText[0] = 0x5F;
+    parser.feed(longText.data(), longText.size());
+    ASSERT_GE(frames.size(), 1u);
+    EXPECT_EQ(frames[0].kind, FrameKind::Raw);
+    EXPECT_EQ(frames[0].bytes.size(), FrameParser::kMaxFrameBytes);
+}
+
+TEST_F(FrameParserTest, EpochTellsFramesStartedBeforeAPurge)
+{
+    feed({0x5F, 'o', 'l'});
+    parser.setEpoch(1);
+    feed({'d', 0x00, 0x5F, 'n', 0x00});
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].epoch, 0u);
+    EXPECT_EQ(frames[1].epoch, 1u);
+}
+
+TEST_F(FrameParserTest, ResetDropsAPartialFrame)
+{
+    feed({0x5F, 'p'});
+    parser.reset();
+    feed({0x5F, 'q', 0x00});
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(printer_commands::parseText(frames[0]), "q");
+}
+
+// Status blocks as the printer sends them for each condition, and the codes they give.
+struct BlockCase
+{
+    std::array<uint8_t, 4> block;
+    int32_t ordinary;
+    int32_t lasting;
+};
+
+TEST(StatusDecoder, EveryStatusCodeFromItsBlock)
+{
+    const std::vector<BlockCase> cases = {
+        {{0x10, 0x00, 0x00, 0x00}, 0, 100},  {{0x18, 0x00, 0x00, 0x00}, 1, 100},
+        {{0x18, 0x20, 0x00, 0x00}, 3, 100},  {{0x18, 0x04, 0x00, 0x00}, 4, 100},
+        {{0x18, 0x40, 0x00, 0x00}, 5, 100},  {{0x38, 0x00, 0x00, 0x00}, 6, 100},
+        {{0x18, 0x00, 0x0F, 0x00}, 7, 100},  {{0x18, 0x00, 0x60, 0x00}, 8, 100},
+        {{0x18, 0x08, 0x00, 0x00}, 9, 100},  {{0x10, 0x00, 0x00, 0x03}, 0, 10},
+        {{0x10, 0x00, 0x00, 0x0C}, 0, 11},   {{0x10, 0x00, 0x00, 0x02}, 0, 12},
+        {{0x10, 0x00, 0x00, 0x08}, 0, 13},   {{0x58, 0x00, 0x00, 0x00}, 14, 100},
+        {{0x10, 0x01, 0x00, 0x00}, 0, 15},   {{0x1C, 0x00, 0x00, 0x00}, 16, 100},
+        {{0x18, 0x02, 0x00, 0x00}, 17, 100}, {{0x10, 0x00, 0x03, 0x00}, 18, 100},
+        {{0x10, 0x00, 0x20, 0x00}, 19, 100}, {{0x10, 0x00, 0x00, 0x01}, 0, 20},
+        {{0x10, 0x00, 0x00, 0x04}, 0, 21},   {{0x18, 0x00, 0x00, 0x20}, 22, 100},
+    };
+    for (const BlockCase& c : cases) {
+        const PrinterCondition condition = decodeStatusBlock(c.block);
+        EXPECT_EQ(ordinaryCode(condition), c.ordinary)
+            << int(c.block[0]) << " " << int(c.block[1]) << " " << int(c.block[2]) << " "
+            << int(c.block[3]);
+        EXPECT_EQ(lastingCode(condition), c.lasting) << int(c.block[3]);
+    }
+}
+
+TEST(StatusDecoder, PriorityWhenSeveralConditionsHold)
+{
+    // Fatal error outranks cover open and paper end; no cartridge outranks near-end.
+    EXPECT_EQ(ordinaryCode(decodeStatusBlock({0x38, 0x20, 0x0F, 0x00})), 3);
+    EXPECT_EQ(ordinaryCode(decodeStatusBlock({0x38, 0x00, 0x0F, 0x00})), 6);
+    EXPECT_EQ(lastingCode(decodeStatusBlock({0x10, 0x01, 0x00, 0x07})), 10);
+}
+
+TEST(StatusDecoder, RealtimeAnswersGiveTheSameConditionAsTheBlock)
+{
+    // Cover open with paper near-end, ink 2 out.
+    const std::array<uint8_t, 8> answers = {0x1A, 0x16, 0x12, 0x1E, 0x12, 0x12, 0x12, 0x1A};
+    PrinterCondition expected = decodeStatusBlock({0x38, 0x00, 0x03, 0x08});
+    EXPECT_EQ(decodeRealtimeStatus(answers), expected);
+    EXPECT_EQ(ordinaryCode(expected), 6);
+    EXPECT_EQ(lastingCode(expected), 13);
+}
+
+TEST(PrinterCommands, RequestBytes)
+{
+    using namespace printer_commands;
+    EXPECT_EQ(transmitId(0x43), (std::vector<uint8_t>{0x1D, 0x49, 0x43}));
+    EXPECT_EQ(enterUserSetting(),
+              (std::vector<uint8_t>{0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E}));
+    EXPECT_EQ(leaveUserSetting(),
+              (std::vector<uint8_t>{0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54}));
+    EXPECT_EQ(setCustomValue(5, 0x1234),
+              (std::vector<uint8_t>{0x1D, 0x28, 0x45, 0x04, 0x00, 0x05, 0x05, 0x34, 0x12}));
+    EXPECT_EQ(transmitCustomValue(7),
+              (std::vector<uint8_t>{0x1D, 0x28, 0x45, 0x02, 0x00, 0x06, 0x07}));
+    EXPECT_EQ(setMemorySwitch(2, "01201010"),
+              (std::vector<uint8_t>{0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, 0x02, '0', '1', '2', '0',
+                                    '1', '0', '1', '0'}));
+}
+
+TEST(PrinterCommands, AnswerParsing)
+{
+    using namespace printer_commands;
+    const auto setting = [](std::vector<uint8_t> b) { return Frame{FrameKind::Setting, b, 0}; };
+    EXPECT_EQ(parseCustomValue(setting({0x37, 0x27, '5', 0x1F, '1', '0', '0', 0x00}), 5), 100);
+    EXPECT_FALSE(parseCustomValue(setting({0x37, 0x27, '6', 0x1F, '1', 0x00}), 5)); // other a
+    EXPECT_FALSE(parseCustomValue(setting({0x37, 0x27, '5', 0x1F, 'x', 0x00}), 5));
+    EXPECT_FALSE(parseCustomValue(setting({0x37, 0x27, '5', '1', 0x00}), 5)); // no separator
+    EXPECT_FALSE(
+        parseCustomValue(setting({0x37, 0x27, '5', 0x1F, '7', '0', '0', '0', '0', 0x00}), 5));
+    EXPECT_EQ(
+        parseMemorySwitch(setting({0x37, 0x21, '1', '0', '0', '0', '0', '0', '0', '1', 0x00})),
+        "10000001");
+    EXPECT_FALSE(parseMemorySwitch(setting({0x37, 0x21, '1', '0', 0x00})));
+    EXPECT_FALSE(parseText(Frame{FrameKind::Raw, {0x5F, 0x00}, 0}));
+}
+
+} // namespace
