@@ -368,7 +368,8 @@ void Emulator::collectPollFds(std::vector<pollfd>& fds) const
     for (const auto& d : m_discovery)
         fds.push_back({d.fd.get(), POLLIN, 0});
     for (const auto& c : m_controlClients)
-        fds.push_back({c->fd.get(), POLLIN, 0});
+        fds.push_back(
+            {c->fd.get(), static_cast<short>(c->output.empty() ? POLLIN : POLLIN | POLLOUT), 0});
     const auto now = Clock::now();
     for (const auto& s : m_sessions) {
         short events = POLLIN;
@@ -435,9 +436,12 @@ void Emulator::dispatch(const std::vector<pollfd>& fds, size_t controlCount, siz
     for (size_t k = 0; k < m_discovery.size(); ++k, ++i)
         if (fds[i].revents & POLLIN)
             readDiscovery(m_discovery[k].fd.get());
-    for (size_t k = 0; k < controlCount; ++k, ++i)
+    for (size_t k = 0; k < controlCount; ++k, ++i) {
+        if (fds[i].revents & POLLOUT)
+            writeControl(*m_controlClients[k]);
         if (fds[i].revents & kReadable)
             readControl(*m_controlClients[k]);
+    }
     for (size_t k = 0; k < sessionCount; ++k, ++i) {
         Session& session = *m_sessions[k];
         if (!session.closing && (fds[i].revents & kReadable))
@@ -485,6 +489,7 @@ void Emulator::readSession(Session& session)
         return;
     if (session.kind == Session::Kind::Tcp) {
         logLine("- " + session.name + " closed by the client");
+        flush(session); // a client that only shut down its sending side still gets answers
         session.closing = true;
         return;
     }
@@ -677,11 +682,29 @@ void Emulator::readControl(ControlClient& client)
     while ((end = client.input.find('\n')) != std::string::npos) {
         const std::string line = client.input.substr(0, end);
         client.input.erase(0, end + 1);
-        writeAll(client.fd.get(), control(line) + "\n");
+        client.output += control(line) + "\n";
     }
     if (client.input.size() > kMaxControlLine) {
-        writeAll(client.fd.get(), "ERR line too long\n");
+        client.output += "ERR line too long\n";
         client.input.clear();
+    }
+    writeControl(client);
+}
+
+void Emulator::writeControl(ControlClient& client)
+{
+    while (!client.output.empty()) {
+        const ssize_t n =
+            ::send(client.fd.get(), client.output.data(), client.output.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return; // the rest goes when the socket is writable again
+        if (n <= 0) {
+            client.closing = true;
+            return;
+        }
+        client.output.erase(0, static_cast<size_t>(n));
     }
 }
 

@@ -85,6 +85,7 @@ private:
     {
         UniqueFd fd;
         std::string input;
+        std::string output; // answers not yet taken by the client
         bool closing = false;
     };
 
@@ -105,6 +106,7 @@ private:
     void acceptControl();
     void readSession(Session& session);
     void readControl(ControlClient& client);
+    void writeControl(ControlClient& client);
     void readStdin();
     void readDiscovery(int fd);
     void handleBytes(Session& session, const uint8_t* data, size_t length);

@@ -387,11 +387,15 @@ public:
             const long long left = timeoutMs - millisecondsSince(start);
             if (left <= 0)
                 return {};
-            const Bytes more = stream.read(1, static_cast<int>(left));
-            if (more.empty())
+            if (!stream.waitReadable(static_cast<int>(left)))
                 return {};
-            answer += static_cast<char>(more[0]);
+            char buffer[65536];
+            const ssize_t n = ::read(stream.fd(), buffer, sizeof buffer);
+            if (n <= 0)
+                return {};
+            answer.append(buffer, static_cast<size_t>(n));
         }
+        // One connection carries one answer line.
         answer.pop_back();
         return answer;
     }

@@ -582,3 +582,17 @@ TEST(Emulator, DiscoveryAnswersTheRequesterOnly)
     ASSERT_TRUE(request("VRKDISCOVER"));
     EXPECT_TRUE(udp.read(1, 200).empty());
 }
+
+TEST_F(EmulatorTcp, LargeTextIsPrintedAndFullyLogged)
+{
+    // 200 kB of text: the log answer (three characters a byte) is far larger than a socket
+    // buffer and must still arrive whole.
+    Bytes text(200 * 1024);
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<uint8_t>('A' + i % 26);
+    ASSERT_TRUE(m_stream.write(text));
+    ASSERT_EQ(ask(m_stream, "10 04 01", 1), Bytes{0x12});
+    EXPECT_EQ(m_printer.statusField("printed"), std::to_string(text.size()));
+    text.insert(text.end(), {0x10, 0x04, 0x01});
+    EXPECT_EQ(m_printer.receivedBytes(), text);
+}
