@@ -261,4 +261,53 @@ TEST_F(ApplyLangTexts, CellsFollowTheirColumnsAlignment)
     EXPECT_LT(leftEnd, 100);
 }
 
+// The shipped texts on stand-ins of the dialogs' controls, the way the dialogs use them.
+TEST(ShippedTextsOnControls, AddPortListsAndPrinterListColumnsInEveryLanguage)
+{
+    const QString folder = QStringLiteral(QPU_SOURCE_DIR "/data/program/LANG");
+    for (const int langId : {0x0409, 0x0411, 0x0407}) {
+        SCOPED_TRACE(langId);
+        CLangResStore addPort;
+        ASSERT_EQ(addPort.Open(folder, langId, 0x0409), CLangResStore::kOpenedRequested);
+        addPort.LoadSections(QStringLiteral("PORT_ADD_DLG"));
+        QDialog dialog;
+        QComboBox* lists[4] = {};
+        const int ids[4] = {1017, 1019, 1020, 1021};
+        for (int i = 0; i < 4; ++i) {
+            lists[i] = new QComboBox(&dialog);
+            lists[i]->setProperty(lang::kControlIdProperty, ids[i]);
+        }
+        lang::ApplyComboItems(addPort, &dialog);
+        // What the add-port dialog does after filling the lists.
+        lists[0]->setCurrentIndex(2);
+        lists[1]->setCurrentIndex(0);
+        lists[2]->setCurrentIndex(1);
+        lists[3]->setCurrentIndex(0);
+        lists[2]->removeItem(0);
+        EXPECT_EQ(lists[0]->currentData().toInt(), 8);
+        EXPECT_EQ(lists[1]->currentData().toInt(), 9600);
+        EXPECT_EQ(lists[2]->currentData().toInt(), 0);
+        EXPECT_EQ(lists[2]->currentIndex(), 0);
+        EXPECT_EQ(lists[3]->currentData().toInt(), 0);
+
+        CLangResStore select;
+        ASSERT_EQ(select.Open(folder, langId, 0x0409), CLangResStore::kOpenedRequested);
+        select.LoadSections(QStringLiteral("PRT_SELECT_DLG"));
+        QDialog selectDialog;
+        auto* printers = new QTreeWidget(&selectDialog);
+        printers->setProperty(lang::kControlIdProperty, 1020);
+        printers->setColumnCount(0);
+        auto* heading = new QLabel(&selectDialog);
+        heading->setProperty(lang::kControlIdProperty, 1018);
+        lang::ApplyCaptions(select, &selectDialog);
+        lang::ApplyListColumns(select, &selectDialog);
+        EXPECT_EQ(printers->columnCount(), 3);
+        for (int column = 0; column < 3; ++column) {
+            EXPECT_FALSE(printers->headerItem()->text(column).isEmpty());
+            EXPECT_GT(printers->columnWidth(column), 50);
+        }
+        EXPECT_FALSE(heading->text().isEmpty());
+    }
+}
+
 } // namespace
