@@ -152,6 +152,7 @@ private:
     bool m_silent = false;
     bool m_garbage = false;
     bool m_split = false;
+    bool m_truncate = false;
     bool m_discoveryEnabled = true;
     int m_slowMs = 0;
     std::optional<Clock::time_point> m_restartEnd;

@@ -1,6 +1,8 @@
 // The control channel: one command line in, one answer line out.
 #include "emulator.h"
 
+#include "io_util.h"
+
 #include <cctype>
 #include <charconv>
 #include <sstream>
@@ -96,19 +98,6 @@ bool parseHex(std::string_view text, std::vector<uint8_t>& out)
     return true;
 }
 
-std::string hex(const uint8_t* data, size_t length, const char* separator)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (size_t i = 0; i < length; ++i) {
-        if (i)
-            text += separator;
-        text += digits[data[i] >> 4];
-        text += digits[data[i] & 15];
-    }
-    return text;
-}
-
 const char* onOff(bool value)
 {
     return value ? "on" : "off";
@@ -143,7 +132,7 @@ std::string Emulator::control(std::string_view rawLine)
     if (cmd == "log") {
         if (words.size() == 1)
             return m_received.empty() ? "OK"
-                                      : "OK " + hex(m_received.data(), m_received.size(), " ");
+                                      : "OK " + hexText(m_received.data(), m_received.size());
         if (words.size() == 2 && words[1] == "clear") {
             m_received.clear();
             return "OK";
@@ -158,14 +147,16 @@ std::string Emulator::control(std::string_view rawLine)
         dropConnections();
         return "OK";
     }
-    if (cmd == "silent" || cmd == "garbage" || cmd == "split" || cmd == "discovery") {
+    if (cmd == "silent" || cmd == "garbage" || cmd == "split" || cmd == "truncate" ||
+        cmd == "discovery") {
         bool value = false;
         if (words.size() != 2 || !parseOnOff(words[1], value))
             return "ERR usage: " + cmd + " on|off";
-        (cmd == "silent"    ? m_silent
-         : cmd == "garbage" ? m_garbage
-         : cmd == "split"   ? m_split
-                            : m_discoveryEnabled) = value;
+        (cmd == "silent"     ? m_silent
+         : cmd == "garbage"  ? m_garbage
+         : cmd == "split"    ? m_split
+         : cmd == "truncate" ? m_truncate
+                             : m_discoveryEnabled) = value;
         return "OK";
     }
     if (cmd == "slow") {
@@ -234,7 +225,7 @@ std::string Emulator::control(std::string_view rawLine)
     }
     if (cmd == "clear") {
         m_printer.conditions() = PrinterConditions{.restarting = m_restartEnd.has_value()};
-        m_silent = m_garbage = m_split = false;
+        m_silent = m_garbage = m_split = m_truncate = false;
         m_slowMs = 0;
         statusMayHaveChanged();
         return "OK";
@@ -339,11 +330,13 @@ std::string Emulator::statusText() const
         << " layout=" << onOff(c.layoutError) << " cleaning=" << onOff(c.cleaning)
         << " ink1=" << inkStateName(c.ink[0]) << " ink2=" << inkStateName(c.ink[1])
         << " silent=" << onOff(m_silent) << " slow=" << m_slowMs << " split=" << onOff(m_split)
-        << " garbage=" << onOff(m_garbage) << " discovery=" << onOff(m_discoveryEnabled)
-        << " restarting=" << (m_restartEnd ? 1 : 0) << " tcp=" << tcp << " pty=" << m_ptys.size()
-        << " usermode=" << userMode << " asb-on=" << autoStatusOn << " printed=" << m_printedTotal
-        << " received=" << m_receivedTotal << " rt=" << hex(realTime.data(), realTime.size(), "")
-        << " asb=" << hex(asb.data(), asb.size(), "");
+        << " garbage=" << onOff(m_garbage) << " truncate=" << onOff(m_truncate)
+        << " discovery=" << onOff(m_discoveryEnabled) << " restarting=" << (m_restartEnd ? 1 : 0)
+        << " tcp=" << tcp << " pty=" << m_ptys.size() << " usermode=" << userMode
+        << " asb-on=" << autoStatusOn << " printed=" << m_printedTotal
+        << " received=" << m_receivedTotal
+        << " rt=" << hexText(realTime.data(), realTime.size(), "")
+        << " asb=" << hexText(asb.data(), asb.size(), "");
     return out.str();
 }
 

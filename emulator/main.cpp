@@ -77,11 +77,12 @@ Control commands (one answer line each: OK, OK <data> or ERR <reason>):
   feed on|off      recovery on|off    removal on|off      layout on|off
   cleaning on|off  ink 1|2 ok|near|out|none
   code N           set exactly the conditions of status code N (0..22; 2 = silent)
-  clear            clear every condition, silence, slowness, garbage and split
+  clear            clear every condition, silence, slowness, garbage, split, truncate
   silent on|off    answer nothing at all
   slow MS          delay every answer by MS milliseconds
   split on|off     write answers one byte per write
   garbage on|off   replace every answer by bytes >= 80 (at least 4)
+  truncate on|off  send only the first half of every answer (rounded down)
   drop             close TCP connections, hang up and re-create pseudo-terminals
   model|serial|firmware|maker|charset [TEXT]   read or change the identity
   modelid [N]      read or change the model ID byte

@@ -9,6 +9,8 @@
 //     printer.control("cover open");
 //
 // The program is taken from $QPR60_EMULATOR, else from QPU_APP_DIR/qpr60-emulator.
+// The child is killed when the thread that started it ends (PR_SET_PDEATHSIG), so start
+// it from a thread that outlives it, such as the test's own thread.
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -346,6 +346,12 @@ TEST_F(EmulatorTcp, SilenceSlownessGarbageAndSplit)
         EXPECT_GE(b, 0x80);
     ASSERT_EQ(m_printer.control("garbage off"), "OK");
 
+    // Truncated: half of each answer; the one-byte status answer disappears.
+    ASSERT_EQ(m_printer.control("truncate on"), "OK");
+    EXPECT_TRUE(m_stream.write("1D 49 43 10 04 01"));
+    EXPECT_EQ(m_stream.readUntilQuiet(kQuietMs), hexBytes("5F 51 50 2D"));
+    ASSERT_EQ(m_printer.control("truncate off"), "OK");
+
     ASSERT_EQ(m_printer.control("slow 400"), "OK");
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(m_stream.write("10 04 01"));
