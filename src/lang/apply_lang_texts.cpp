@@ -87,8 +87,9 @@ QHeaderView* ColumnHeader(QAbstractItemView* view)
 void FollowHeadingAlignment(QAbstractItemView* view, int column)
 {
     // Only over the view's standard painting; a view with delegates of its own keeps them.
-    if (view->itemDelegateForColumn(column) != nullptr ||
-        view->itemDelegate()->metaObject() != &QStyledItemDelegate::staticMetaObject) {
+    const QAbstractItemDelegate* standard = view->itemDelegate();
+    if (view->itemDelegateForColumn(column) != nullptr || standard == nullptr ||
+        standard->metaObject() != &QStyledItemDelegate::staticMetaObject) {
         return;
     }
     view->setItemDelegateForColumn(column, new ColumnAlignmentDelegate(view));

@@ -5,7 +5,9 @@
 
 // A static text drawn straight onto a flat background colour, bold on request. The
 // printer selection dialog uses one for its heading and the status view five for its
-// lines. Owners bind it by control ID like any static control and set its colour.
+// lines. Owners bind it by control ID like any static control and set its colour. The item
+// paints its whole area in that colour itself, so the text never gets a box of another
+// colour around it, whatever the parent's or the style's background.
 class CStaticItem : public QLabel
 {
     Q_OBJECT
