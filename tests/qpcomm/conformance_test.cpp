@@ -43,6 +43,8 @@ std::string linkName(const ::testing::TestParamInfo<Link>& info)
 
 std::atomic<int> g_nextAddress{20};
 
+} // namespace
+
 // Runs the second-process probe; answers its output line (the QPC_Open result).
 std::string runProbe(const PortInfo& port)
 {
@@ -80,6 +82,8 @@ std::string runProbe(const PortInfo& port)
     }
     return text;
 }
+
+namespace {
 
 class Conformance : public ::testing::TestWithParam<Link>
 {
