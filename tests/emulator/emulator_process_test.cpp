@@ -530,6 +530,12 @@ TEST(Emulator, PseudoTerminal)
     ByteStream fresh = ByteStream::openTty(link);
     ASSERT_TRUE(fresh.valid());
     EXPECT_EQ(ask(fresh, "10 04 01", 1), Bytes{0x1A});
+
+    // SIGTERM ends it cleanly and takes the link and the control socket away.
+    fresh.close();
+    EXPECT_EQ(printer.stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    EXPECT_FALSE(std::filesystem::exists(printer.controlPath()));
 }
 
 TEST(Emulator, PseudoTerminalSurvivesUserModeRestart)
