@@ -542,18 +542,22 @@ TEST(Emulator, PseudoTerminalSurvivesUserModeRestart)
 {
     EmulatorProcess printer;
     const std::string link = printer.tempPath("ttyQP");
-    ASSERT_TRUE(printer.start({"--pty", link, "--restart-ms", "300"})) << printer.error();
+    ASSERT_TRUE(printer.start({"--pty", link, "--restart-ms", "1500"})) << printer.error();
     ByteStream tty = ByteStream::openTty(link);
     ASSERT_TRUE(tty.valid());
     EXPECT_EQ(ask(tty, "1D 61 01 1D 28 45 03 00 01 49 4E", 7), hexBytes("10 00 00 00 37 20 00"));
-    ASSERT_TRUE(tty.write("1D 28 45 04 00 02 4F 55 54"));
-    // While it restarts the printer is deaf; the automatic status was switched off.
-    EXPECT_TRUE(ask(tty, "10 04 01", 1, 100).empty());
+    ASSERT_TRUE(tty.write("1D 28 45 04 00 02 4F 55 54 10 04"));
+    // While it restarts the printer is deaf, also to the rest of a command begun before.
+    EXPECT_TRUE(ask(tty, "01 10 04 01", 1, 100).empty());
     EXPECT_EQ(printer.statusField("restarting"), "1");
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(printer.statusField("offline"), "1");
+    const auto start = std::chrono::steady_clock::now();
+    while (printer.statusField("restarting") != "0" && qpr60test::millisecondsSince(start) < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(ask(tty, "10 04 01", 1), Bytes{0x12});
+    // The automatic status was switched off by the restart.
     printer.control("cover open");
-    EXPECT_TRUE(tty.read(1, 200).empty());
+    EXPECT_TRUE(tty.read(1, kQuietMs).empty());
 }
 
 TEST(Emulator, DiscoveryAnswersTheRequesterOnly)
