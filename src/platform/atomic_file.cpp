@@ -148,6 +148,10 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         errno = EISDIR;
         return fail(error, QStringLiteral("not a regular file"));
     }
+    // A file the process may not write stays as it is, although its folder would let the
+    // rename through.
+    if (replacing && ::access(target.constData(), W_OK) != 0)
+        return fail(error, QStringLiteral("the file is read-only"));
 
     TempFile temp;
     if (!temp.create(target))

@@ -372,6 +372,33 @@ TEST_F(ProfileTest, UnwritableFolderLeavesTheOldFileAsItWas)
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
 }
 
+// A read-only file stays read-only even though its folder would allow replacing it. The
+// superuser, whom permission bits do not stop, writes as the user nobody.
+TEST_F(ProfileTest, ReadOnlyFileIsNotChanged)
+{
+    const QByteArray before = "[S]\nk=1\n";
+    write(before);
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    const QByteArray file = QFile::encodeName(path());
+    ASSERT_EQ(::chmod(file.constData(), 0444), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(folder.constData(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(file.constData(), 65534, 65534), 0);
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        ::_exit(WritePrivateProfileString("S", "k", "2", path()) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write was reported as done";
+    EXPECT_EQ(read(), before);
+}
+
 // A write that fails halfway (here: the file size limit, as on a full disk) must leave
 // the old file whole and no temporary file behind.
 TEST_F(ProfileTest, FailedWriteLeavesTheOldFileAndNoTemporary)
