@@ -151,6 +151,13 @@ bool Emulator::openDiscovery(const std::string& spec, std::string& error)
 
 bool Emulator::openPty(PtyEndpoint& endpoint, std::string& error)
 {
+    // Only a link is ever replaced, never a file or folder that someone else put there.
+    struct stat info
+    {};
+    if (::lstat(endpoint.link.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) {
+        error = endpoint.link + ": exists and is not a link";
+        return false;
+    }
     UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!master.valid() || ::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0) {
         error = errnoText("pseudo-terminal");
@@ -202,16 +209,25 @@ bool Emulator::openControl(std::string& error)
     }
     struct stat info
     {};
-    if (::lstat(path.c_str(), &info) == 0) {
-        if (!S_ISSOCK(info.st_mode)) {
-            error = path + ": exists and is not a socket";
-            return false;
-        }
-        ::unlink(path.c_str()); // left over from an earlier run
+    const bool exists = ::lstat(path.c_str(), &info) == 0;
+    if (exists && !S_ISSOCK(info.st_mode)) {
+        error = path + ": exists and is not a socket";
+        return false;
     }
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path.c_str(), path.size());
+    if (exists) {
+        // A socket that still answers belongs to a running emulator; one that does not is
+        // left over from an earlier run.
+        UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (probe.valid() &&
+            ::connect(probe.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+            error = path + ": in use by another emulator";
+            return false;
+        }
+        ::unlink(path.c_str());
+    }
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd.valid() || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(fd.get(), 8) != 0) {
         error = errnoText(path);

@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 
 #include <filesystem>
 #include <fstream>
@@ -286,6 +287,39 @@ TEST(Emulator, BadCommandLinesFail)
     EXPECT_FALSE(
         second.start({"--tcp", "127.0.0.1:" + std::to_string(first.tcpPort())}, false, 5000));
     EXPECT_NE(second.stderrText().find("in use"), std::string::npos) << second.stderrText();
+}
+
+TEST(Emulator, RefusesToReplaceForeignFilesAndLiveSockets)
+{
+    EmulatorProcess first;
+    ASSERT_TRUE(first.start({"--tcp", "127.0.0.1:0"})) << first.error();
+
+    EmulatorProcess second;
+    const std::string file = second.tempPath("precious.txt");
+    std::ofstream(file) << "keep me";
+    EXPECT_FALSE(second.start({"--pty", file}, false, 5000));
+    EXPECT_NE(second.stderrText().find("not a link"), std::string::npos) << second.stderrText();
+    EXPECT_EQ(fileText(file), "keep me");
+    EXPECT_FALSE(second.start({"--tcp", "127.0.0.1:0", "--control", file}, false, 5000));
+    EXPECT_EQ(fileText(file), "keep me");
+    // The control socket of a running emulator is not taken over.
+    EXPECT_FALSE(
+        second.start({"--tcp", "127.0.0.1:0", "--control", first.controlPath()}, false, 5000));
+    EXPECT_NE(second.stderrText().find("in use"), std::string::npos) << second.stderrText();
+    EXPECT_EQ(first.control("status").rfind("OK", 0), 0u);
+
+    // A socket left over from a run that ended without cleaning up is replaced.
+    const std::string stale = second.tempPath("stale.sock");
+    {
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, stale.c_str(), stale.size());
+        ByteStream socketFile(::socket(AF_UNIX, SOCK_STREAM, 0));
+        ASSERT_EQ(::bind(socketFile.fd(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    }
+    ASSERT_TRUE(std::filesystem::exists(stale));
+    EXPECT_TRUE(second.start({"--tcp", "127.0.0.1:0", "--control", stale}, false, 5000))
+        << second.stderrText();
 }
 
 TEST(Emulator, HelpDocumentsOptionsAndControlCommands)
