@@ -60,7 +60,14 @@ Printer commands (answers are written whole; automatic status never splits an an
                          6 other (2 awaiting removal, 3 cleaning, 5 paper layout error)
                          7, 8 ink cartridge 1, 2 (2 near-end, 3 out, 5 no cartridge)
   1D 61 n                automatic status on (n != 0) / off: 4 bytes now and on every
-                         change; byte 1 is 0xx1xx00, bytes 2-4 are 0xx0xxxx
+                         change; byte 1 is 0xx1xx00, bytes 2-4 are 0xx0xxxx:
+                         1: bit 2 waiting for recovery, 3 offline, 5 cover, 6 feeding
+                         2: bit 0 cleaning, 1 awaiting removal, 2 recoverable error,
+                            3 cutter error, 5 fatal error, 6 auto-recoverable error
+                         3: bits 0+1 paper near-end, 0..3 paper end, bit 5 journal
+                            near-end, 5+6 journal end
+                         4: bits 0-1 ink 1, 2-3 ink 2 (0 ok, 1 near-end, 2 out, 3 no
+                            cartridge), bit 5 paper layout error
   1D 28 45 03 00 01 49 4E          enter user-setting mode: 37 20 00
   1D 28 45 04 00 02 4F 55 54       leave it: the printer restarts (TCP connections close,
                                    offline and deaf for --restart-ms)
@@ -69,7 +76,14 @@ Printer commands (answers are written whole; automatic status never splits an an
   1D 28 45 02 00 04 a              transmit memory switch a (1..8): 37 21 8 x 0/1 00
   1D 28 45 0A 00 03 a d1..d8       set memory switch a; d = 0, 1, or 2 (keep); d1 = bit 1
   anything else          printed: consumed, counted, not answered
-emulator/README.md has the full bit layout and the status-code rules.
+The offline bit is also set by cover, paper or journal end, any error, feeding, waiting
+for recovery or removal, a layout error and a restart.
+
+Status codes ("status" shows code= and lasting=): the first that holds of fatal 3,
+recoverable 4, cutter 9, auto-recoverable 5, cover 6, paper end 7, journal end 8, layout
+22, removal 17, feeding 14, waiting for recovery 16, offline 1, paper near-end 18,
+journal near-end 19, else online 0; no answer at all is 2. Lasting (lowest wins): no
+cartridge 1/2 10/11, out of ink 1/2 12/13, cleaning 15, ink near-end 1/2 20/21.
 
 Control commands (one answer line each: OK, OK <data> or ERR <reason>):
   offline on|off   cover open|close   paper end|near|ok   journal end|near|ok
@@ -96,6 +110,8 @@ Control commands (one answer line each: OK, OK <data> or ERR <reason>):
 Discovery: a UDP datagram beginning with "VRKDISCOVER" is answered, to its sender only,
 with "VRKPRINTER" and lines model=, maker=, serial=, firmware=, charset=, modelid=,
 address=, port= (the first TCP listener).
+
+emulator/README.md in the source tree tells more.
 )";
 
 [[noreturn]] void fail(const std::string& message)
