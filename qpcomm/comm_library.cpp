@@ -128,6 +128,38 @@ int32_t leaveUserSettingAndWait(Connection& connection, int restartLimitMs)
 
 constexpr int kRestartLimitMs = 15000;
 
+int32_t readCustomValue(Connection& connection, uint8_t a, uint16_t* value)
+{
+    std::vector<Frame> answers;
+    const int32_t r = connection.transact(printer_commands::transmitCustomValue(a),
+                                          FrameKind::Setting, 1, &answers);
+    if (r != QPC_OK) {
+        return r;
+    }
+    const auto parsed = printer_commands::parseCustomValue(answers.front(), a);
+    if (!parsed) {
+        return QPC_ERR_BAD_ANSWER;
+    }
+    *value = *parsed;
+    return QPC_OK;
+}
+
+int32_t readMemorySwitch(Connection& connection, uint8_t a, std::string* bits)
+{
+    std::vector<Frame> answers;
+    const int32_t r = connection.transact(printer_commands::transmitMemorySwitch(a),
+                                          FrameKind::Setting, 1, &answers);
+    if (r != QPC_OK) {
+        return r;
+    }
+    auto parsed = printer_commands::parseMemorySwitch(answers.front());
+    if (!parsed) {
+        return QPC_ERR_BAD_ANSWER;
+    }
+    *bits = std::move(*parsed);
+    return QPC_OK;
+}
+
 } // namespace
 
 Timing Timing::fromEnvironment()
@@ -597,27 +629,17 @@ int32_t CommLibrary::backup(const QpuChar16* path)
     out << kBackupHeader << "\nmodel=" << model << "\n";
     int32_t result = QPC_OK;
     for (int a = 0; a < kCustomValueCount && result == QPC_OK; ++a) {
-        result = c.transact(cmd::transmitCustomValue(static_cast<uint8_t>(a)), FrameKind::Setting,
-                            1, &answers);
-        const auto value = result == QPC_OK
-                               ? cmd::parseCustomValue(answers.front(), static_cast<uint8_t>(a))
-                               : std::nullopt;
-        if (result == QPC_OK && !value) {
-            result = QPC_ERR_BAD_ANSWER;
-        }
+        uint16_t value = 0;
+        result = readCustomValue(c, static_cast<uint8_t>(a), &value);
         if (result == QPC_OK) {
-            out << "custom " << a << "=" << *value << "\n";
+            out << "custom " << a << "=" << value << "\n";
         }
     }
     for (int a = 1; a <= kMemorySwitchCount && result == QPC_OK; ++a) {
-        result = c.transact(cmd::transmitMemorySwitch(static_cast<uint8_t>(a)), FrameKind::Setting,
-                            1, &answers);
-        const auto bits = result == QPC_OK ? cmd::parseMemorySwitch(answers.front()) : std::nullopt;
-        if (result == QPC_OK && !bits) {
-            result = QPC_ERR_BAD_ANSWER;
-        }
+        std::string bits;
+        result = readMemorySwitch(c, static_cast<uint8_t>(a), &bits);
         if (result == QPC_OK) {
-            out << "memsw " << a << "=" << *bits << "\n";
+            out << "memsw " << a << "=" << bits << "\n";
         }
     }
     const int32_t left = leaveUserSettingAndWait(c, kRestartLimitMs);
