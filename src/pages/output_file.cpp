@@ -98,13 +98,15 @@ std::optional<quint32> ReadSourceValue(const PluginDataMgr& dataMgr, ValueSource
 
 // ---- Logo part -------------------------------------------------------------------------
 
-// A descriptor that closes itself.
+// A descriptor that closes itself. Opened without blocking, so that a path naming a pipe
+// or a device is refused instead of hanging the shutdown.
 class ReadOnlyFile
 {
 public:
     explicit ReadOnlyFile(const QString& path)
-        : m_fd(path.isEmpty() ? -1
-                              : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+        : m_fd(path.isEmpty()
+                   ? -1
+                   : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
     {
         if (path.isEmpty())
             errno = EINVAL;

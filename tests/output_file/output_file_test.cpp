@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -200,6 +201,9 @@ TEST_F(OutputFileTest, LogoFileThatCannotBeOpened)
     EXPECT_EQ(Write(Path("missing.qlg"), 1), -1) << "a missing file reports -1";
     EXPECT_EQ(Write(QString(), 1), -3);
     EXPECT_EQ(Write(m_dir.path(), 1), -3) << "a folder is no logo file";
+    const QString pipe = Path("pipe.qlg");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(Write(pipe, 1), -3) << "a pipe is refused without waiting for a writer";
     EXPECT_FALSE(QFile::exists(OutputPath()));
 }
 
