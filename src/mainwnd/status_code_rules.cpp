@@ -89,7 +89,6 @@ StatusCodeRules::Update StatusCodeRules::OnStatusCode(int code, bool printerJobR
 
 bool StatusCodeRules::StatusReadFinished(const Update& update, int readResult)
 {
-    ReadFinished(readResult);
     if (readResult != kReadWrongPrinter)
         return true;
     // Only take back what this update showed; a code handled while the read ran stays.

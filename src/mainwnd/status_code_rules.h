@@ -8,12 +8,27 @@
 // status view owns one instance, feeds it what it receives and carries out the answers.
 //
 // How the status view's messages map onto it:
-//   WM_USER+200 refresh       fields only, no state here (see the field helpers below)
+//   WM_USER+200 refresh       fields only, no state here (mainwnd/status_fields.h)
 //   WM_USER+201 state query   *wParam = ShownCode()
-//   WM_USER+202 fresh read    run the read, then ReadFinished(result)
+//   WM_USER+202 fresh read    run the printer read
 //   WM_USER+203 end           StopMonitoring()
 //   WM_USER+204 status code   OnStatusCode(); when the answer says so, run the read and
 //                             then StatusReadFinished(update, result)
+//
+// The view's printer read (at start, on WM_USER+202 and from WM_USER+204) calls
+// ReadFinished(result) once the read has run; when it does not run because the menu
+// entries are not known yet, it answers 1 without reporting anything.
+//
+// The WM_USER+204 handler of the view, in short:
+//   const auto update = m_rules.OnStatusCode(code, frame->IsProgressDialogOpen());
+//   if (!update.handled) return 1;
+//   const QString text = LangText(TextNumberOf(update.shownCode), EnglishTextOf(...));
+//   if (update.startRead && !m_rules.StatusReadFinished(update, ReadPrinter())) {
+//       ShowStatusLine(m_lastStatusText);   // printer not readable: keep the former state
+//       return 0;
+//   }
+//   ShowStatusLine(text);                   // text becomes m_lastStatusText
+//   return 1;
 class StatusCodeRules
 {
 public:
@@ -46,13 +61,12 @@ public:
     // A status code from the communication library (WM_USER+204). printerJobRunning: the
     // main frame has a progress dialog open, so no read may start now.
     Update OnStatusCode(int code, bool printerJobRunning);
-    // The result of the read that an Update asked for. True: show the update's text (the
-    // message answers 1). False: the printer could not be read; the former shown code is
-    // back, the status line keeps its last text and the message answers 0.
+    // The answer of the printer read that an Update asked for. True: show the update's text
+    // (the message answers 1). False: the printer could not be read (-67); the former shown
+    // code is back, the status line keeps its last text and the message answers 0.
     bool StatusReadFinished(const Update& update, int readResult);
-    // Any completed printer read (at start, WM_USER+202, or after a status code): a
-    // successful one (1) means the settings are current. A read that did not run (no menu
-    // entries yet) is not reported.
+    // Every printer read that ran (at start, WM_USER+202, or after a status code) reports
+    // its result here: a successful one (1) means the settings are current.
     void ReadFinished(int readResult);
 
     // Start of monitoring by the main frame. A printer that answered at start-up

@@ -282,6 +282,14 @@ int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QS
                            [] { return QDateTime::currentDateTime(); });
 }
 
+int WriteOutputFileAtShutdown(const QString& logoFilePath, const QString& deviceName,
+                              const QString& outputPath, const PluginDataMgr& dataMgr)
+{
+    const bool hasLogo = !logoFilePath.isEmpty() && QFileInfo::exists(logoFilePath);
+    return WriteOutputFile(hasLogo ? logoFilePath : QString(), deviceName, outputPath,
+                           hasLogo ? 1 : 0, dataMgr);
+}
+
 int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QString& outputPath,
                     int logoFlag, const PluginDataMgr& dataMgr,
                     const std::function<QDateTime()>& clock)

@@ -89,6 +89,10 @@ bool BuildOutputCommandPart(const PluginDataMgr& dataMgr, QByteArray* commands);
 // above.
 int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QString& outputPath,
                     int logoFlag, const PluginDataMgr& dataMgr);
+// What shutdown does in start mode 4: the logo file goes into the output file when it
+// exists (flag 1), otherwise the file is written without a logo (no path, flag 0).
+int WriteOutputFileAtShutdown(const QString& logoFilePath, const QString& deviceName,
+                              const QString& outputPath, const PluginDataMgr& dataMgr);
 // The same with the local date and time taken from clock, for tests.
 int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QString& outputPath,
                     int logoFlag, const PluginDataMgr& dataMgr,

@@ -176,6 +176,21 @@ TEST_F(OutputFileTest, EveryLogoStartGivesItsKind)
     }
 }
 
+TEST_F(OutputFileTest, ShutdownTakesTheLogoOnlyWhenItExists)
+{
+    const QString logo = Path(QStringLiteral("R60LOGO.qlg"));
+    ASSERT_EQ(WriteOutputFileAtShutdown(logo, "QP-R60", OutputPath(), m_mgr), 0);
+    EXPECT_EQ(Output().size(), 256 + 35);
+    EXPECT_EQ(Output().at(120), '\0');
+
+    WriteLogo(Hex("1C71AA"));
+    ASSERT_EQ(WriteOutputFileAtShutdown(logo, "QP-R60", OutputPath(), m_mgr), 0);
+    EXPECT_EQ(Output().size(), 256 + 13 + 35);
+    EXPECT_EQ(Output().at(120), '\2');
+    EXPECT_EQ(WriteOutputFileAtShutdown(logo, "QP-R60", QString(), m_mgr), -1)
+        << "start mode 4 without an output file name";
+}
+
 TEST_F(OutputFileTest, LogoRejectionsLeaveNoFile)
 {
     struct Case

@@ -10,6 +10,13 @@ namespace {
 constexpr bool kIdle = false;
 constexpr bool kJobRunning = true;
 
+// The view's printer read ran and answered result.
+bool FinishRead(StatusCodeRules& rules, const StatusCodeRules::Update& update, int result)
+{
+    rules.ReadFinished(result);
+    return rules.StatusReadFinished(update, result);
+}
+
 // Feeds codes one by one and returns the shown code after each (or "ignored").
 constexpr int kIgnored = -1000;
 std::vector<int> ShownAfterEach(StatusCodeRules& rules, std::initializer_list<int> codes)
@@ -19,7 +26,7 @@ std::vector<int> ShownAfterEach(StatusCodeRules& rules, std::initializer_list<in
         const StatusCodeRules::Update update = rules.OnStatusCode(code, kIdle);
         shown.push_back(update.handled ? update.shownCode : kIgnored);
         if (update.startRead)
-            rules.StatusReadFinished(update, 1);
+            FinishRead(rules, update, 1);
     }
     return shown;
 }
@@ -202,12 +209,25 @@ TEST(StatusCodeRules, FirstUsableCodeReadsWhenNothingWasReadYet)
     EXPECT_TRUE(inkNearEnd.OnStatusCode(20, kIdle).startRead) << "lasting but usable";
 }
 
-TEST(StatusCodeRules, SuccessfulReadClearsTheRequest)
+// Before the menu entries are known the read does not run and answers 1: the text is
+// shown, but the request stays for the next usable code.
+TEST(StatusCodeRules, ReadThatDidNotRunKeepsTheRequest)
 {
     StatusCodeRules rules;
     const StatusCodeRules::Update update = rules.OnStatusCode(0, kIdle);
     ASSERT_TRUE(update.startRead);
     EXPECT_TRUE(rules.StatusReadFinished(update, 1));
+    EXPECT_EQ(rules.ShownCode(), 0);
+    EXPECT_TRUE(rules.NeedsReread());
+    EXPECT_TRUE(rules.OnStatusCode(18, kIdle).startRead);
+}
+
+TEST(StatusCodeRules, SuccessfulReadClearsTheRequest)
+{
+    StatusCodeRules rules;
+    const StatusCodeRules::Update update = rules.OnStatusCode(0, kIdle);
+    ASSERT_TRUE(update.startRead);
+    EXPECT_TRUE(FinishRead(rules, update, 1));
     EXPECT_FALSE(rules.NeedsReread());
     EXPECT_EQ(rules.ShownCode(), 0);
 }
@@ -221,7 +241,7 @@ TEST(StatusCodeRules, WrongPrinterTakesBackTheShownCode)
     const StatusCodeRules::Update update = rules.OnStatusCode(0, kIdle);
     ASSERT_TRUE(update.startRead);
     EXPECT_EQ(update.formerShownCode, 1);
-    EXPECT_FALSE(rules.StatusReadFinished(update, -67));
+    EXPECT_FALSE(FinishRead(rules, update, -67));
     EXPECT_EQ(rules.ShownCode(), 1);
     EXPECT_TRUE(rules.NeedsReread());
     EXPECT_TRUE(StatusCodeRules::RefusesPrinterJobs(rules.ShownCode()));
@@ -229,7 +249,7 @@ TEST(StatusCodeRules, WrongPrinterTakesBackTheShownCode)
 
     const StatusCodeRules::Update retry = rules.OnStatusCode(19, kIdle);
     EXPECT_TRUE(retry.startRead);
-    EXPECT_TRUE(rules.StatusReadFinished(retry, 1));
+    EXPECT_TRUE(FinishRead(rules, retry, 1));
     EXPECT_EQ(rules.ShownCode(), 19);
     EXPECT_FALSE(rules.NeedsReread());
 }
@@ -242,7 +262,7 @@ TEST(StatusCodeRules, OtherReadFailuresShowTheNewCodeAndKeepTheRequest)
         rules.OnStatusCode(16, kIdle);
         const StatusCodeRules::Update update = rules.OnStatusCode(0, kIdle);
         ASSERT_TRUE(update.startRead);
-        EXPECT_TRUE(rules.StatusReadFinished(update, result));
+        EXPECT_TRUE(FinishRead(rules, update, result));
         EXPECT_EQ(rules.ShownCode(), 0);
         EXPECT_TRUE(rules.NeedsReread());
     }
@@ -255,7 +275,7 @@ TEST(StatusCodeRules, WrongPrinterDoesNotUndoACodeHandledDuringTheRead)
     const StatusCodeRules::Update update = rules.OnStatusCode(0, kIdle);
     ASSERT_TRUE(update.startRead);
     rules.OnStatusCode(6, kJobRunning);
-    EXPECT_FALSE(rules.StatusReadFinished(update, -67));
+    EXPECT_FALSE(FinishRead(rules, update, -67));
     EXPECT_EQ(rules.ShownCode(), 6);
 }
 
