@@ -228,6 +228,19 @@ QByteArray DateTimeLine(const QDateTime& now)
         .toLatin1();
 }
 
+// The fixed part of the header and its three text lines.
+OutputFileHeader MakeHeader(const QString& deviceName, const QDateTime& now)
+{
+    OutputFileHeader header;
+    std::memset(&header, 0, sizeof(header));
+    qToLittleEndian<quint16>(sizeof(header), &header.headerSize);
+    header.formatFlag = 1;
+    PutText(header.deviceName, DeviceNameLine(deviceName));
+    PutText(header.commentLine, QByteArray("\r\n"));
+    PutText(header.dateTime, DateTimeLine(now));
+    return header;
+}
+
 // The output folder must exist and the path must not name anything but a file; what
 // fails after that is a failure to write.
 bool CanCreate(const QString& outputPath)
@@ -297,11 +310,6 @@ int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QS
     if (outputPath.isEmpty())
         return kOutputNoPathOrNotFound;
 
-    OutputFileHeader header;
-    std::memset(&header, 0, sizeof(header));
-    qToLittleEndian<quint16>(sizeof(header), &header.headerSize);
-    header.formatFlag = 1;
-
     QByteArray dataPart;
     OutputLogoKind logoKind = kOutputLogoNone;
     if (logoFlag == 1) {
@@ -319,12 +327,11 @@ int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QS
     } catch (const std::bad_alloc&) {
         return kOutputOutOfMemory;
     }
-    header.hasCommandPart = 1;
 
-    PutText(header.deviceName, DeviceNameLine(deviceName));
-    PutText(header.commentLine, QByteArray("\r\n"));
-    PutText(header.dateTime, DateTimeLine(clock ? clock() : QDateTime::currentDateTime()));
+    OutputFileHeader header =
+        MakeHeader(deviceName, clock ? clock() : QDateTime::currentDateTime());
     header.logoKind = logoKind;
+    header.hasCommandPart = 1;
     qToLittleEndian<quint32>(logoLength, &header.logoLength);
     qToLittleEndian<quint32>(quint32(commands.size()), &header.commandLength);
     qToLittleEndian<quint32>(Crc32Bzip2(dataPart), &header.dataCrc);
