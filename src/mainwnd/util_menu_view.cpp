@@ -84,6 +84,7 @@ CUtilMenuView::CUtilMenuView(const Context& context, QWidget* parent)
     setUniformItemSizes(true);
     setSpacing(0);
     setMouseTracking(true);
+    viewport()->setMouseTracking(true);
     setDragEnabled(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -402,3 +403,5 @@ void CUtilMenuView::RowClient::SelectedRowChanged(int row)
 {
     emit m_view.selectedEntryChanged(row, m_view.SelectedEntry());
 }
+
+#include "moc_util_menu_view.cpp"
