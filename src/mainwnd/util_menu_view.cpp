@@ -37,6 +37,9 @@ int MulDiv(int number, int numerator, int denominator)
                                          : (product - half) / denominator);
 }
 
+// Larger sizes from a menu file would only stall the text layout.
+constexpr int kMaxFontPixels = 1000;
+
 } // namespace
 
 // Draws the rows through the view and gives every row the measured size.
@@ -118,6 +121,10 @@ bool CUtilMenuView::OpenTexts()
 
 void CUtilMenuView::InitialUpdate()
 {
+    // The menu is built once for the life of the view.
+    if (m_initialUpdateDone)
+        return;
+    m_initialUpdateDone = true;
     if (!OpenTexts()) {
         qpu::ShowWarningMessage(nullptr, QStringLiteral("Could not find the required files.\n"
                                                         "Closing application."));
@@ -234,7 +241,8 @@ QFont CUtilMenuView::RowFont(int row) const
     if (entry.IsBold())
         rowFont.setWeight(QFont::Bold);
     if (entry.fontSizePoints != 0) {
-        const int pixels = std::abs(MulDiv(entry.fontSizePoints, logicalDpiY(), 72));
+        const int pixels =
+            std::min(std::abs(MulDiv(entry.fontSizePoints, logicalDpiY(), 72)), kMaxFontPixels);
         if (pixels > 0)
             rowFont.setPixelSize(pixels);
     }

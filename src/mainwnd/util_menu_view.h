@@ -77,7 +77,7 @@ public:
     // Builds the menu once: texts, menu file, title, layout and pictures, entries with
     // their plug-ins, data-block registration, entry list, levels, rows and size, initial
     // selection. Without any language file it warns, posts a close to the main window
-    // and leaves the menu empty.
+    // and leaves the menu empty. Later calls do nothing.
     void InitialUpdate();
 
     // The entries in menu order, owned by the view.
@@ -159,4 +159,5 @@ private:
     RowClient m_rowClient{*this};
     MenuRowState m_rows{m_rowClient};
     RowDelegate* m_delegate = nullptr; // owned by the view as its child
+    bool m_initialUpdateDone = false;
 };

@@ -177,6 +177,11 @@ TEST_F(MenuViewTest, InitialUpdateBuildsTheMenuInOrder)
     EXPECT_EQ(m_bench.Calls("menu_plugin_a", kCallChangeMenuState), std::vector<int32_t>{2});
     ASSERT_EQ(selections.size(), 1);
     EXPECT_EQ(selections.at(0).at(0).toInt(), 1);
+
+    // The menu is built once.
+    view->InitialUpdate();
+    EXPECT_EQ(m_bench.Calls("menu_plugin_a", kCallInitialize).size(), 1u);
+    EXPECT_EQ(view->count(), 5);
 }
 
 TEST_F(MenuViewTest, DataBlocksAreRegisteredInTwoPassesKeepingRestoredOnes)
