@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +59,24 @@ bool writeAll(int fd, const uint8_t* data, std::size_t length)
     }
     return true;
 }
+
+// Holds an exclusive lock on "<file>.lock" while a process changes the list, so that two
+// processes adding ports at once do not lose one of them.
+class FileLock
+{
+public:
+    explicit FileLock(const std::string& path)
+    {
+        if (makeFolders(path)) {
+            m_fd.reset(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+        }
+        while (m_fd.valid() && ::flock(m_fd.get(), LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+
+private:
+    UniqueFd m_fd;
+};
 
 } // namespace
 
@@ -162,6 +181,7 @@ int32_t PortStore::save(const std::vector<PortInfo>& ports) const
 int32_t PortStore::add(const PortInfo& port)
 {
     std::lock_guard lock(m_mutex);
+    const FileLock fileLock(m_path);
     std::vector<PortInfo> ports;
     if (const int32_t r = load(&ports); r != QPC_OK) {
         return r;
@@ -182,6 +202,7 @@ int32_t PortStore::add(const PortInfo& port)
 int32_t PortStore::update(const PortInfo& port)
 {
     std::lock_guard lock(m_mutex);
+    const FileLock fileLock(m_path);
     std::vector<PortInfo> ports;
     if (const int32_t r = load(&ports); r != QPC_OK) {
         return r;
@@ -198,6 +219,7 @@ int32_t PortStore::update(const PortInfo& port)
 int32_t PortStore::remove(const PortInfo& port)
 {
     std::lock_guard lock(m_mutex);
+    const FileLock fileLock(m_path);
     std::vector<PortInfo> ports;
     if (const int32_t r = load(&ports); r != QPC_OK) {
         return r;

@@ -13,7 +13,8 @@ void StatusDispatcher::ensureThread()
 {
     if (!m_thread.joinable()) {
         m_stopping = false;
-        m_thread = std::thread([this] { run(); });
+        const uint64_t generation = m_generation;
+        m_thread = std::thread([this, generation] { run(generation); });
         m_threadId = m_thread.get_id();
     }
 }
@@ -82,6 +83,7 @@ void StatusDispatcher::stop()
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
+        ++m_generation;
         m_entries.clear();
         m_jobs.clear();
         thread.swap(m_thread);
@@ -99,12 +101,13 @@ void StatusDispatcher::stop()
     m_threadId = {};
 }
 
-void StatusDispatcher::run()
+void StatusDispatcher::run(uint64_t generation)
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_cv.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-        if (m_stopping) {
+        m_cv.wait(lock,
+                  [&] { return m_stopping || generation != m_generation || !m_jobs.empty(); });
+        if (m_stopping || generation != m_generation) {
             m_busy = false;
             m_cv.notify_all();
             return;
@@ -119,7 +122,7 @@ void StatusDispatcher::run()
             }
         }
         for (const Entry& target : targets) {
-            if (m_stopping || !registered(target.id)) {
+            if (m_stopping || generation != m_generation || !registered(target.id)) {
                 continue; // unregistered while earlier procedures ran
             }
             m_runningId = target.id;
@@ -129,7 +132,9 @@ void StatusDispatcher::run()
             m_runningId = 0;
             m_cv.notify_all();
         }
-        m_busy = false;
+        if (generation == m_generation) {
+            m_busy = false;
+        }
         m_cv.notify_all();
     }
 }

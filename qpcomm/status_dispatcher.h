@@ -55,7 +55,7 @@ private:
         uint64_t onlyId = 0; // 0: every procedure
     };
 
-    void run();
+    void run(uint64_t generation);
     void ensureThread();
     bool registered(uint64_t id) const;
 
@@ -67,6 +67,7 @@ private:
     uint64_t m_runningId = 0; // procedure being called, 0 when none
     bool m_busy = false;      // a job is being handed out
     bool m_stopping = false;
+    uint64_t m_generation = 0; // a thread of an earlier generation ends at once
     std::thread m_thread;
     std::thread::id m_threadId;
 };

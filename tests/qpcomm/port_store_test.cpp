@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <pty.h>
+#include <set>
+#include <thread>
 #include <unistd.h>
 
 using namespace qpcomm;
@@ -124,11 +126,32 @@ TEST(PortStore, WritesLeaveNoTemporaryFiles)
     for (int i = 0; i < 5; ++i) {
         ASSERT_EQ(store.add(makePort("COM", "ttyUSB" + std::to_string(i))), QPC_OK);
     }
-    int files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-        ++files;
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        files.insert(entry.path().filename().string());
     }
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(files, (std::set<std::string>{"ports.dat", "ports.dat.lock"}));
+}
+
+TEST(PortStore, ConcurrentWritersLoseNoPort)
+{
+    TempDir dir;
+    const std::string path = dir.path() + "/ports.dat";
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 3; ++w) {
+        writers.emplace_back([&, w] {
+            PortStore own(path); // as another process would: its own store object
+            for (int i = 0; i < 15; ++i) {
+                own.add(makePort("NET", "10.0." + std::to_string(w) + "." + std::to_string(i)));
+            }
+        });
+    }
+    for (std::thread& t : writers) {
+        t.join();
+    }
+    std::vector<PortInfo> ports;
+    ASSERT_EQ(PortStore(path).load(&ports), QPC_OK);
+    EXPECT_EQ(ports.size(), 45u);
 }
 
 TEST(EnumPortEntry, CountFirstThenTheRecords)
