@@ -180,7 +180,10 @@ int CUtilMenuView::RowHeight() const
 
 int CUtilMenuView::RowWidth() const
 {
-    return m_layout.rowWidth > 0 ? m_layout.rowWidth : MenuPictures::kBuiltInWidth;
+    if (m_layout.rowWidth > 0)
+        return m_layout.rowWidth;
+    const int pictureWidth = m_pictures->Selected().width();
+    return pictureWidth > 0 ? pictureWidth : MenuPictures::kBuiltInWidth;
 }
 
 MenuItem* CUtilMenuView::SelectedEntry() const

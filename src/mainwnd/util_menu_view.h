@@ -96,7 +96,8 @@ public:
     const QString& MenuFilePath() const { return m_menuFilePath; }
     const MenuLayout& Layout() const { return m_layout; }
     const MenuPictures& Pictures() const { return *m_pictures; }
-    // Row size in pixels once measured (the control's default row height before that).
+    // Row size in pixels once measured. A size that the menu file sets to 0 or below
+    // leaves the control's own row height and the selected picture's width.
     int RowHeight() const;
     int RowWidth() const;
 

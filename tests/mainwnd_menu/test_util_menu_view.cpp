@@ -426,6 +426,20 @@ TEST_F(MenuViewTest, RowPlansIndentByLevelAndShiftPressedAndSelectedText)
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, view->RowRect(1).center());
 }
 
+TEST_F(MenuViewTest, RowSizesOfZeroFallBackToUsableRows)
+{
+    m_bench.WriteMenu("[SETTINGS]\nMENU_ITEM_HEIGHT=0\nMENU_ITEM_WIDTH=-7\n"
+                      "[MENUITEM_1]\nITEMID=1\nSTRING=X\n[MENUITEM_2]\nITEMID=2\nSTRING=Y\n");
+    auto view = MakeView();
+    QSignalSpy sizes(view.get(), &CUtilMenuView::menuSizeKnown);
+    view->InitialUpdate();
+    EXPECT_EQ(view->RowHeight(), view->fontMetrics().height() + 4);
+    EXPECT_EQ(view->RowWidth(), 223);
+    ASSERT_EQ(sizes.size(), 1);
+    EXPECT_EQ(sizes.at(0).at(1).toInt(), 2 * view->RowHeight() + 2 * view->frameWidth());
+    EXPECT_EQ(view->RowRect(1).top(), view->RowHeight());
+}
+
 TEST_F(MenuViewTest, StretchEnlargesButNeverShrinksStatePictures)
 {
     m_bench.WriteMenu("[SETTINGS]\nMENU_ITEM_HEIGHT=40\nMENU_ITEM_WIDTH=150\n"
