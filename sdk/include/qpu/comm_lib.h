@@ -73,6 +73,59 @@ typedef int32_t (*QPC_StatusProc)(int32_t status, void* context);
 #define QPC_COMMAND_PRINTER_ID 2
 #define QPC_COMMAND_REALTIME_STATUS 3
 
+/* Entry points (all thread-safe; calls on the open port are serialised):
+ * - EnumPort(list, capacity, count): registered ports. list NULL or capacity 0: *count =
+ *   the number registered. Otherwise copies into list[0..] and *count = the number copied.
+ * - AddPort / RemovePort: register (or replace: same keyword and port name) / forget a
+ *   port; RemovePort of an unknown port: QPC_ERR_NOT_FOUND. PortSetting(port): replace the
+ *   record of a registered port (serial codes, device name); QPC_ERR_NOT_FOUND otherwise.
+ * - SetPort / GetPort: select the port that Open opens / copy the selected record.
+ * - Open(mode >= 0; the utility passes 1): opens the selected port read-write, takes it
+ *   exclusively (QPC_ERR_PORT_IN_USE when another process holds it) and starts the status
+ *   monitor. Open of the port already open: 0; of another one: QPC_ERR_ALREADY_OPEN.
+ * - Close: ends the monitor and closes the port (0 also when nothing was open).
+ * - Initialize: purges what the printer sent and asks for a fresh status.
+ * - Read(buffer, capacity, received, timeoutMs): answer bytes the printer sent (automatic
+ *   status blocks left out); waits up to timeoutMs for the first; QPC_ERR_TIMEOUT when none.
+ * - Write(data, length, written): sends bytes; *written = length on success.
+ * - Purge: drops answer bytes not read yet. Reset: closes the link and opens it again.
+ * - GetStatus(status): the status code as the status view shows it (a lasting code when it
+ *   outranks the ordinary one); QPC_STATUS_NO_STATUS before the first answer.
+ * - RegisterStatusProc(proc, context): proc(status, context) on the library's own thread
+ *   for every change; a procedure registered while a port is open is first told the
+ *   current code. UnregisterStatusProc(): removes every status procedure and returns when
+ *   none runs any more; called from inside a procedure it returns at once, and no
+ *   procedure is called after the running one returns. RegisterDeviceStateCallback /
+ *   UnregisterDeviceStateCallback: a second, independent set with the same codes (the
+ *   printer information library uses it).
+ * - CommunicationTest(port): opens the record's port (or uses it when it is the open
+ *   port), asks the model name (1D 49 43) into port->deviceName, closes; 0 on an answer.
+ * - EnumDevPort(keyword, list, capacity, count): devices present for "COM", "SERIAL"
+ *   (serial and Bluetooth serial), "LPT", "USB", "BT", or printers answering discovery for
+ *   "NET". *count = every device found, even beyond capacity (grow the list and ask again);
+ *   the first capacity records are filled.
+ * - GetDeviceName / GetSerialNumber / GetFirmVersion(buffer, units): the printer's model
+ *   name / serial number / firmware text, asked on the open port; GetPortName: the selected
+ *   port's name. QPC_ERR_BUFFER_TOO_SMALL when the text was cut (still zero-terminated).
+ * - Backup(path) / Restore(path) / FileCheck(path): the printer's customized values 0..255
+ *   and memory switches 1..8 to / from a text file ("QPR60-BACKUP 1", "model=...",
+ *   "custom A=V", "memsw A=BBBBBBBB" lines), in the printer's user-setting mode; leaving it
+ *   restarts the printer, and both wait until it answers again. FileCheck validates a file.
+ * - FindPort(port): 0 when the record's device is present (NET: accepts a connection); a USB
+ *   record gets the name under which its printer is present now.
+ * - ReopenPort: closes and opens the open port again; a USB printer is found again by its
+ *   identification even under another device number.
+ * - SetFlowCtrlForced(1): RTS/CTS on serial ports opened from now on.
+ * - SetModelType(0): the QP-R60, the only model served; others QPC_ERR_NOT_SUPPORTED.
+ * - SetCaller(0..4) / GetCaller: the caller type. GetAccessVersion: QPC_ACCESS_VERSION.
+ * - IsSupported / IsEnableCommand: see the feature and command codes above.
+ *   IsWatermarkSupported, IsARPSupported, IsPortConnectorEnabled answer 0 in *out.
+ * - SetDisableOffOffline, SetResponseACK, RecoverySending, SetPortConnector,
+ *   RegisterBatStatusProc, UnregisterBatStatusProc mean nothing for this printer and answer
+ *   QPC_ERR_NOT_SUPPORTED.
+ * Ports: "NET" is TCP port 9100 of the address, or of "a.b.c.d:port", or $QPCOMM_NET_PORT.
+ * Serial, Bluetooth and parallel port names are device names under $QPCOMM_DEV_DIR
+ * (default /dev), or absolute paths; USB port "001" is usb/lp0. */
 typedef int32_t (*QPC_EnumPort_t)(PortInfo** list, uint32_t capacity, uint32_t* count);
 typedef int32_t (*QPC_AddPort_t)(PortInfo* port);
 typedef int32_t (*QPC_RemovePort_t)(PortInfo* port);
