@@ -335,26 +335,35 @@ int32_t CommLibrary::open(int32_t mode)
     if (mode < 0) {
         return QPC_ERR_INVALID_ARGUMENT;
     }
-    std::lock_guard lock(m_mutex);
-    if (!m_selected) {
-        return QPC_ERR_NOT_OPEN;
-    }
-    if (m_session) {
-        return PortStore::samePort(m_session->port, *m_selected) ? QPC_OK : QPC_ERR_ALREADY_OPEN;
-    }
-    const PortInfo port = *m_selected;
-    // makeConnection reads the flow-control setting under the lock; take a copy first.
-    std::shared_ptr<Session> opened;
-    m_mutex.unlock();
-    const int32_t result = openSession(port, &opened);
-    m_mutex.lock();
-    if (result == QPC_OK) {
-        if (m_session) {
-            return QPC_ERR_ALREADY_OPEN; // another thread opened meanwhile; ours closes
+    PortInfo port{};
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_selected) {
+            return QPC_ERR_NOT_OPEN;
         }
-        m_session = std::move(opened);
+        if (m_session) {
+            return PortStore::samePort(m_session->port, *m_selected) ? QPC_OK
+                                                                     : QPC_ERR_ALREADY_OPEN;
+        }
+        port = *m_selected;
     }
-    return result;
+    return adopt(port);
+}
+
+// Opens a session on `port` and makes it the open one. A session that another thread
+// opened meanwhile wins; ours is closed again when `opened` goes out of scope.
+int32_t CommLibrary::adopt(const PortInfo& port)
+{
+    std::shared_ptr<Session> opened;
+    if (const int32_t result = openSession(port, &opened); result != QPC_OK) {
+        return result;
+    }
+    std::lock_guard lock(m_mutex);
+    if (m_session) {
+        return QPC_ERR_ALREADY_OPEN;
+    }
+    m_session = std::move(opened);
+    return QPC_OK;
 }
 
 int32_t CommLibrary::close()
@@ -382,16 +391,7 @@ int32_t CommLibrary::reopen()
         port = m_session->port;
     }
     close();
-    std::shared_ptr<Session> opened;
-    const int32_t result = openSession(port, &opened);
-    if (result == QPC_OK) {
-        std::lock_guard lock(m_mutex);
-        if (m_session) {
-            return QPC_ERR_ALREADY_OPEN;
-        }
-        m_session = std::move(opened);
-    }
-    return result;
+    return adopt(port);
 }
 
 int32_t CommLibrary::read(uint8_t* buffer, uint32_t capacity, uint32_t* received,

@@ -84,6 +84,7 @@ private:
     std::shared_ptr<Session> session() const;
     int32_t makeConnection(const PortInfo& port, std::unique_ptr<Connection>* connection) const;
     int32_t openSession(const PortInfo& port, std::shared_ptr<Session>* session);
+    int32_t adopt(const PortInfo& port);
     int32_t queryTextOn(Connection& connection, uint8_t id, std::string* text) const;
 
     const Timing m_timing;
