@@ -76,7 +76,11 @@ void Connection::readerLoop()
         const int32_t result =
             m_transport->read(buffer.data(), buffer.size(), kReaderSliceMs, &received);
         std::lock_guard lock(m_mutex);
-        if (result != QPC_OK) {
+        if (m_dropRequested) {
+            m_dropRequested = false;
+            m_linkDown = true;
+            m_parser.reset();
+        } else if (result != QPC_OK) {
             // The link is gone; the transport stays untouched until ensureLink() opens
             // it again, so no other thread races with this one on its descriptor.
             m_linkDown = true;
@@ -202,7 +206,24 @@ int32_t Connection::transact(const std::vector<uint8_t>& request, FrameKind kind
         // once more, so that a dropped connection costs the caller nothing.
         result = transactLocked(request, kind, count, answers, timeoutMs);
     }
+    if ((result == QPC_ERR_TIMEOUT || result == QPC_ERR_BAD_ANSWER) &&
+        m_transport->freshAfterReconnect()) {
+        // A late or broken answer could pass for the answer to the next request. On a
+        // link where a new connection carries nothing of the old one, start afresh.
+        dropLinkLocked();
+    }
     return result;
+}
+
+void Connection::dropLinkLocked()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_linkDown || m_stopping) {
+        return;
+    }
+    m_dropRequested = true;
+    m_transport->wake();
+    m_cv.wait(lock, [this] { return m_linkDown || m_stopping; });
 }
 
 int32_t Connection::transactLocked(const std::vector<uint8_t>& request, FrameKind kind,

@@ -61,6 +61,8 @@ private:
     void onFrame(Frame&& frame);
     void purgeLocked(std::unique_lock<std::mutex>& lock);
     int32_t ensureLinkLocked();
+    // Has the reader park and marks the link down; the next request opens it again.
+    void dropLinkLocked();
     int32_t transactLocked(const std::vector<uint8_t>& request, FrameKind kind, std::size_t count,
                            std::vector<Frame>* answers, int timeoutMs);
 
@@ -75,6 +77,7 @@ private:
     uint64_t m_epoch = 0;
     bool m_linkDown = true;
     bool m_stopping = false;
+    bool m_dropRequested = false;
     bool m_mayHaveStale = false;
     Clock::time_point m_lastReceived{};
     StatusListener m_statusListener;

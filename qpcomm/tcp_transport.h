@@ -16,6 +16,7 @@ public:
     TcpTransport(std::string host, uint16_t port);
 
     void close() override;
+    bool freshAfterReconnect() const override { return true; }
     std::string describe() const override;
 
     static constexpr uint16_t kDefaultPort = 9100;

@@ -29,6 +29,8 @@ public:
     virtual void wake() = 0;
     // Whether a request that lost the link is sent again once the link is reopened.
     virtual bool reconnects() const { return true; }
+    // Whether a reopened link carries nothing that the printer sent on the old one.
+    virtual bool freshAfterReconnect() const { return false; }
     virtual std::string describe() const = 0;
 };
 

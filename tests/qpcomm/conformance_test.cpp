@@ -274,6 +274,47 @@ TEST_P(Conformance, GarbageAnswerIsRejectedAndLeavesNothingBehind)
     EXPECT_EQ(text(0x44, &r), "QPR6000001");
 }
 
+TEST_P(Conformance, AnswerLaterThanTheTimeOutIsNotTakenForTheNextOne)
+{
+    if (GetParam() != Link::Tcp) {
+        GTEST_SKIP() << "only a new TCP connection is known to carry no late answer";
+    }
+    openPort();
+    control("slow 700");
+    int32_t r = 0;
+    text(0x44, &r);
+    EXPECT_EQ(r, QPC_ERR_TIMEOUT);
+    control("slow 0");
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(text(0x43, &r), "QP-R60") << i;
+        EXPECT_EQ(r, QPC_OK);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+TEST_P(Conformance, QueriesFromManyThreadsEachGetTheirOwnAnswer)
+{
+    openPort();
+    const std::vector<std::pair<uint8_t, std::string>> expected = {
+        {0x41, "ESC/VRK-A Ver.1.00"}, {0x42, "VORKA"}, {0x43, "QP-R60"}, {0x44, "QPR6000001"}};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (const auto& [id, answer] : expected) {
+        threads.emplace_back([&, id = id, answer = answer] {
+            for (int i = 0; i < 25; ++i) {
+                QpuChar16 buffer[64] = {};
+                if (lib->queryText(id, buffer, 64) != QPC_OK || toUtf8(buffer) != answer) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_P(Conformance, AnswersSplitIntoSingleBytesAndSlowAnswers)
 {
     openPort();
