@@ -69,7 +69,8 @@ QString PortToolFromShortcuts()
         for (const char* shortcut : kPortToolShortcuts) {
             const QString target =
                 platform::DesktopEntryTarget(menu + u'/' + QLatin1String(shortcut));
-            if (target.isEmpty() || target.size() > kMaxPathLength)
+            // A shortcut resolves only to a program that is there.
+            if (target.size() > kMaxPathLength || !IsExistingFile(target))
                 continue;
             if (const QString folder = FolderOf(target); !folder.isEmpty())
                 return folder;

@@ -88,6 +88,7 @@ ToolButtons LookUpTools(int interfaceIndex, ToolPaths& paths);
 // messages, sent synchronously: the receiver's thread handles them and the worker waits
 // for that. The worker never touches the receiver otherwise.
 //
+// The receiver must outlive the worker object (a dialog keeps its workers as members).
 // Destroying the worker stops the notifications: a message not yet handled is dropped and
 // the worker does not wait for it. A worker whose program still runs is left to end by
 // itself (it then only reaps the program).
