@@ -1,0 +1,83 @@
+#include "memory_switch_logic.h"
+
+namespace memory_switch {
+
+using namespace qpu::sdk;
+
+MemorySwitchBlock DefaultBlock()
+{
+    MemorySwitchBlock block{};
+    MakeBlockHeader(&block.header, QPU_BLOCK_MEMORY_SWITCH_ID, QPU_BLOCK_MEMORY_SWITCH_VERSION,
+                    sizeof block);
+    return block;
+}
+
+Switches LoadSwitches(const DataBlocks& blocks)
+{
+    MemorySwitchBlock block{};
+    Switches switches{};
+    if (blocks.Read(QPU_BLOCK_MEMORY_SWITCH_ID, &block) != 0)
+        return switches;
+    for (size_t i = 0; i < switches.size(); ++i)
+        switches[i] = static_cast<uint8_t>(block.switches[i] & 0xFF);
+    return switches;
+}
+
+int32_t StoreSwitches(const DataBlocks& blocks, const Switches& switches, bool readFromPrinter)
+{
+    MemorySwitchBlock block{};
+    const int32_t rc = blocks.Read(QPU_BLOCK_MEMORY_SWITCH_ID, &block);
+    if (rc != 0)
+        return rc;
+    for (size_t i = 0; i < switches.size(); ++i)
+        block.switches[i] = switches[i];
+    if (readFromPrinter)
+        block.readFlag = 1;
+    return blocks.Write(QPU_BLOCK_MEMORY_SWITCH_ID, &block);
+}
+
+QString BitText(uint8_t bits)
+{
+    QString text;
+    for (int bit = 0; bit < 8; ++bit)
+        text += (bits & (1u << bit)) ? QLatin1Char('1') : QLatin1Char('0');
+    return text;
+}
+
+int32_t ReadFromPrinter(PrinterLink& link, Switches* switches)
+{
+    Switches read{};
+    const int32_t rc = link.ReadAllowingUserSettingMode(
+        [&] {
+            for (size_t i = 0; i < read.size(); ++i) {
+                const int32_t one = link.ReadMemorySwitch(static_cast<uint8_t>(i + 1), &read[i]);
+                if (one != kPrinterOk)
+                    return one;
+            }
+            return kPrinterOk;
+        },
+        kRestartTimeoutMs);
+    if (rc == kPrinterOk)
+        *switches = read;
+    return rc;
+}
+
+int32_t WriteToPrinter(PrinterLink& link, const Switches& before, const Switches& after)
+{
+    if (before == after)
+        return kPrinterOk;
+    return link.InUserSettingMode(
+        [&] {
+            for (size_t i = 0; i < after.size(); ++i) {
+                if (before[i] == after[i])
+                    continue;
+                const int32_t one = link.WriteMemorySwitch(static_cast<uint8_t>(i + 1), after[i]);
+                if (one != kPrinterOk)
+                    return one;
+            }
+            return kPrinterOk;
+        },
+        kRestartTimeoutMs);
+}
+
+} // namespace memory_switch
