@@ -85,7 +85,7 @@ int32_t FdTransport::write(const uint8_t* data, std::size_t length, int timeoutM
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::size_t done = 0;
     while (done < length) {
-        const ssize_t n = ::write(m_fd.get(), data + done, length - done);
+        const ssize_t n = writeSome(data + done, length - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
@@ -158,6 +158,11 @@ int32_t FdTransport::read(uint8_t* buffer, std::size_t capacity, int timeoutMs,
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kBusyRetryMs));
     }
+}
+
+ssize_t FdTransport::writeSome(const uint8_t* data, std::size_t length)
+{
+    return ::write(m_fd.get(), data, length);
 }
 
 void FdTransport::wake()

@@ -4,6 +4,7 @@
 #include "unique_fd.h"
 
 #include <atomic>
+#include <sys/types.h>
 
 namespace qpcomm {
 
@@ -27,6 +28,8 @@ protected:
     // Opens and configures the descriptor (non-blocking); sets *fd on success.
     virtual int32_t openDescriptor(int timeoutMs, UniqueFd* fd) = 0;
     int fd() const { return m_fd.get(); }
+    // One write(2); sockets override it to keep a closed peer from raising SIGPIPE.
+    virtual ssize_t writeSome(const uint8_t* data, std::size_t length);
 
 private:
     void drainWakePipe();

@@ -83,6 +83,11 @@ int32_t TcpTransport::openDescriptor(int timeoutMs, UniqueFd* fd)
     return QPC_OK;
 }
 
+ssize_t TcpTransport::writeSome(const uint8_t* data, std::size_t length)
+{
+    return ::send(fd(), data, length, MSG_NOSIGNAL);
+}
+
 void TcpTransport::close()
 {
     FdTransport::close();

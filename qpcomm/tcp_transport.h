@@ -25,6 +25,7 @@ public:
 
 protected:
     int32_t openDescriptor(int timeoutMs, UniqueFd* fd) override;
+    ssize_t writeSome(const uint8_t* data, std::size_t length) override;
 
 private:
     std::string m_host;

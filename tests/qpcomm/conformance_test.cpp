@@ -360,6 +360,25 @@ TEST_P(Conformance, DroppedLinkIsReopenedOnTheNextCall)
     EXPECT_EQ(r, QPC_OK);
 }
 
+TEST_P(Conformance, WritesAfterTheLinkDroppedNeitherKillNorHang)
+{
+    openPort();
+    control("drop");
+    // Keep writing while the printer's side is gone: a closed socket must not raise
+    // SIGPIPE, and each write ends in time.
+    const uint8_t data[] = {0x10, 0x04, 0x01};
+    for (int i = 0; i < 20; ++i) {
+        uint32_t written = 0;
+        const int32_t r = lib->write(data, sizeof data, &written);
+        EXPECT_TRUE(r == QPC_OK || r == QPC_ERR_CONNECTION_LOST || r == QPC_ERR_IO ||
+                    r == QPC_ERR_NOT_FOUND)
+            << r;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    int32_t r = 0;
+    EXPECT_TRUE(waitUntil([&] { return text(0x43, &r) == "QP-R60"; }, 3000));
+}
+
 TEST_P(Conformance, RawWriteAndReadLeaveStatusBlocksOut)
 {
     openPort();

@@ -5,12 +5,16 @@
 #include "discovery.h"
 #include "emulator_process.h"
 #include "qpcomm_test_support.h"
+#include "tcp_transport.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
 #include <fstream>
+#include <netinet/in.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 using namespace qpcomm;
@@ -292,6 +296,62 @@ TEST_F(LibraryTest, ExportsBindIntoTheTableAndAnswer)
     EXPECT_EQ(table.RemovePort(&record), QPC_ERR_NOT_FOUND);
     EXPECT_EQ(table.Terminate(), QPC_OK);
     ::dlclose(module);
+}
+
+} // namespace
+
+namespace {
+
+// A TCP peer that goes away: writing on must report the lost link, not raise SIGPIPE.
+TEST(TcpTransportTest, WritingToAClosedPeerReportsTheLostLink)
+{
+    qpcomm::UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    ASSERT_TRUE(listener.valid());
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = 0;
+    ::inet_pton(AF_INET, "127.0.0.95", &addr.sin_addr);
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener.get(), 1), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&addr), &len);
+    TempDir run;
+    EnvSetting runtime("XDG_RUNTIME_DIR", run.path());
+    TcpTransport transport("127.0.0.95", ntohs(addr.sin_port));
+    ASSERT_EQ(transport.open(1000), QPC_OK);
+    qpcomm::UniqueFd peer(::accept(listener.get(), nullptr, nullptr));
+    ASSERT_TRUE(peer.valid());
+    peer.reset();
+    const uint8_t data[64] = {};
+    int32_t result = QPC_OK;
+    for (int i = 0; i < 50 && result == QPC_OK; ++i) {
+        result = transport.write(data, sizeof data, 200);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(result, QPC_ERR_CONNECTION_LOST);
+    std::size_t received = 0;
+    uint8_t byte = 0;
+    EXPECT_EQ(transport.read(&byte, 1, 200, &received), QPC_ERR_CONNECTION_LOST);
+}
+
+TEST(TcpTransportTest, AddressesAndPorts)
+{
+    std::string host;
+    uint16_t port = 0;
+    ASSERT_TRUE(TcpTransport::parseAddress("192.168.0.10", &host, &port));
+    EXPECT_EQ(port, 9100);
+    ASSERT_TRUE(TcpTransport::parseAddress("127.0.0.5:19100", &host, &port));
+    EXPECT_EQ(host, "127.0.0.5");
+    EXPECT_EQ(port, 19100);
+    {
+        EnvSetting netPort("QPCOMM_NET_PORT", "9200");
+        ASSERT_TRUE(TcpTransport::parseAddress("10.1.1.1", &host, &port));
+        EXPECT_EQ(port, 9200);
+    }
+    EXPECT_FALSE(TcpTransport::parseAddress("10.1.1", &host, &port));
+    EXPECT_FALSE(TcpTransport::parseAddress("10.1.1.1:0", &host, &port));
+    EXPECT_FALSE(TcpTransport::parseAddress("10.1.1.1:70000", &host, &port));
+    EXPECT_FALSE(TcpTransport::parseAddress("10.1.1.1:12x", &host, &port));
 }
 
 } // namespace
