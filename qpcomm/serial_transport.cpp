@@ -116,6 +116,15 @@ void SerialTransport::purge()
     }
 }
 
+void SerialTransport::close()
+{
+    if (isOpen()) {
+        // Output held back by flow control would keep close() waiting for the drain.
+        ::tcflush(fd(), TCIOFLUSH);
+    }
+    FdTransport::close();
+}
+
 int32_t DeviceTransport::openDescriptor(int /*timeoutMs*/, UniqueFd* fd)
 {
     return openLocked(m_path, fd);

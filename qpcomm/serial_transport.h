@@ -26,6 +26,7 @@ public:
     SerialTransport(std::string path, SerialSettings settings);
 
     void purge() override;
+    void close() override;
     std::string describe() const override { return m_path; }
 
 protected:
