@@ -180,7 +180,8 @@ void CCommunicationSettingDlg::BuildControls()
     tools->setVerticalSpacing(8);
     tools->addWidget(m_networkTool, 0, 0);
     tools->addWidget(m_portTool, 0, 0);
-    tools->addWidget(m_connector, 1, 0);
+    // No interface shows the connector together with one of the other two tools.
+    tools->addWidget(m_connector, 0, 0);
     tools->setRowStretch(2, 1);
     tools->addWidget(m_test, 3, 0);
 
