@@ -375,6 +375,11 @@ int32_t CommLibrary::close()
     }
     if (closing) {
         closing->monitor->stop();
+        // Automatic status stays on in the printer; turn it off so that whoever uses the
+        // port next (a print spooler) gets no status bytes it did not ask for.
+        if (closing->connection->linkUp()) {
+            closing->connection->send({0x1D, 0x61, 0x00});
+        }
         closing->connection->close();
     }
     return QPC_OK;

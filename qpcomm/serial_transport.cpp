@@ -5,12 +5,17 @@
 #include <qpu/comm_lib.h>
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 
 namespace qpcomm {
 
 namespace {
+
+constexpr int kCloseDrainMs = 200;
 
 speed_t speedOf(int baudRate)
 {
@@ -119,7 +124,15 @@ void SerialTransport::purge()
 void SerialTransport::close()
 {
     if (isOpen()) {
-        // Output held back by flow control would keep close() waiting for the drain.
+        // Give the last bytes a moment to leave; output held back by flow control beyond
+        // that is dropped, since close() would otherwise wait for it to drain.
+        for (int waitedMs = 0; waitedMs < kCloseDrainMs; waitedMs += 2) {
+            int pending = 0;
+            if (::ioctl(fd(), TIOCOUTQ, &pending) != 0 || pending == 0) {
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
         ::tcflush(fd(), TCIOFLUSH);
     }
     FdTransport::close();
