@@ -83,7 +83,8 @@ typedef int32_t (*QPC_StatusProc)(int32_t status, void* context);
  * - Open(mode >= 0; the utility passes 1): opens the selected port read-write, takes it
  *   exclusively (QPC_ERR_PORT_IN_USE when another process holds it) and starts the status
  *   monitor. Open of the port already open: 0; of another one: QPC_ERR_ALREADY_OPEN.
- * - Close: ends the monitor and closes the port (0 also when nothing was open).
+ * - Close: ends the monitor, turns the printer's automatic status off again and closes
+ *   the port (0 also when nothing was open).
  * - Initialize: purges what the printer sent and asks for a fresh status.
  * - Read(buffer, capacity, received, timeoutMs): answer bytes the printer sent (automatic
  *   status blocks left out); waits up to timeoutMs for the first; QPC_ERR_TIMEOUT when none.
