@@ -1,7 +1,7 @@
-#include <QApplication>
+#include "app/qp_util_app.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    return 0;
+    CQPUtilApp app(argc, argv);
+    return app.Run();
 }

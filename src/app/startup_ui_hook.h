@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QLocalSocket;
+
+// The test hook through which an end-to-end test drives the running program instead of a
+// person (see startup_test_hooks.h; compiled in only with QPU_TEST_HOOKS). It connects to
+// the local socket that QP60UTIL_TEST_HOOK names and speaks one line per message, UTF-8,
+// with '\' and line breaks in texts escaped as "\\" and "\n".
+//
+// The program reports every top-level window as it appears and goes:
+//   shown <id> <class> <title>
+//   msgbox <id> <icon> <title>\t<text>      a message box (icon: warning, question, ...)
+//   hidden <id> <class>
+// and answers commands:
+//   click <id> <button>      a message box's button (yes, no, ok, cancel) or a window's
+//                            push button by control ID or text
+//   close <id>               closes the window
+//   grab <id> <file>         saves a picture of the window; answers "grabbed <id>"
+//   state <id>               answers "state <id> <property>=<value> ..." with the
+//                            window's dynamic properties of the status and menu views
+class StartupUiHook : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Connects when QP60UTIL_TEST_HOOK is set and the build honours it; otherwise
+    // returns null.
+    static StartupUiHook* Install(QObject* parent);
+    ~StartupUiHook() override;
+
+    static QString Escape(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit StartupUiHook(QLocalSocket* socket, QObject* parent);
+    void Send(const QString& line);
+    void OnReadyRead();
+    void RunCommand(const QString& line);
+    void Click(QWidget* window, const QString& button);
+    void ReportState(int id, QWidget* window);
+    int IdOf(QWidget* window);
+
+    QLocalSocket* m_socket; // child
+    QHash<int, QPointer<QWidget>> m_windows;
+    QHash<QWidget*, int> m_ids;
+    int m_nextId = 1;
+};
