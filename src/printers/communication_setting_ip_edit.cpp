@@ -1,5 +1,6 @@
 #include "printers/communication_setting_ip_edit.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -107,7 +108,14 @@ void CIpAddressEdit::Focus(int index)
 
 void CIpAddressEdit::OnTextEdited(int index, const QString& text)
 {
-    if (text.size() == 3 && m_fields[static_cast<size_t>(index)]->hasAcceptableInput())
+    QLineEdit* field = m_fields[static_cast<size_t>(index)];
+    // The validator lets three digits through while they are typed; a number above 255
+    // becomes 255 at once, as the address cannot hold it.
+    if (text.toUInt() > kMaxOctet) {
+        QApplication::beep();
+        field->setText(QString::number(kMaxOctet));
+    }
+    if (field->text().size() == 3)
         Focus(index + 1);
 }
 

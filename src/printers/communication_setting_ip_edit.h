@@ -9,7 +9,8 @@ class QLineEdit;
 
 // An IPv4 address entry: four fields of 0 to 255 separated by points. A field may be blank;
 // reading the address counts a blank field as 0. Typing a point or a third digit moves on to
-// the next field, Backspace in an empty field moves back.
+// the next field, Backspace in an empty field moves back. A number above 255 typed into a
+// field becomes 255.
 class CIpAddressEdit : public QWidget
 {
     Q_OBJECT

@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <cstring>
@@ -60,8 +61,8 @@ public:
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         g = new Globals;
-        g->app = std::make_unique<QApplication>(m_argc, m_argv);
         g->system = std::make_unique<FakeSystem>();
+        g->app = std::make_unique<QApplication>(m_argc, m_argv);
         g->env.push_back(std::make_unique<ScopedEnv>("QPCOMM_DISCOVERY_MS", "300"));
         g->env.push_back(std::make_unique<ScopedEnv>("QPCOMM_TIMEOUT_MS", "800"));
         g->env.push_back(std::make_unique<ScopedEnv>("QPCOMM_DISCOVERY_ADDR", "127.0.0.1:9"));
@@ -800,6 +801,75 @@ TEST_F(AddPortDialog, PortToolProgramIsStartedAndAMissingToolLeavesTheButtonDisa
     // No parallel port here: the search after the tool says so.
     ASSERT_EQ(m_boxes.boxes.size(), 1u);
     EXPECT_EQ(Str(m_boxes.boxes[0].text), "Cannot find the printer.");
+}
+
+TEST_F(AddPortDialog, NetworkToolPathFollowsTheInterfaceAndAnEmptyPathOnlyBeeps)
+{
+    g->system->AddScript("opt/VORKA/VorkaNet Config V4/VNConfig.exe");
+    Offer({kSerial, kEthernet}, kSerial);
+    auto dialog = Open();
+    EXPECT_TRUE(dialog->ToolPaths().networkTool.isEmpty());
+    EXPECT_FALSE(dialog->ToolPaths().portTool.isEmpty());
+    // Without a path the tool is not started and no window comes up.
+    QElapsedTimer timer;
+    timer.start();
+    dialog->RunNetworkTool();
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_EQ(dialog->ProgressWindow(), nullptr);
+
+    Click(dialog.get(), 2003);
+    ASSERT_TRUE(WaitFor([&] { return !m_boxes.boxes.empty(); }));
+    EXPECT_FALSE(dialog->ToolPaths().networkTool.isEmpty());
+    EXPECT_TRUE(dialog->ToolPaths().portTool.isEmpty());
+    EXPECT_TRUE(ControlOf(dialog.get(), 1015)->isEnabled());
+    Click(dialog.get(), 2000);
+    EXPECT_TRUE(dialog->ToolPaths().networkTool.isEmpty());
+}
+
+TEST(AddressEntry, FourFieldsOfZeroTo255)
+{
+    CIpAddressEdit edit;
+    edit.show();
+    edit.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&edit));
+    EXPECT_TRUE(edit.IsBlank());
+    EXPECT_EQ(edit.Address(), 0u);
+    const QList<QLineEdit*> fields = edit.findChildren<QLineEdit*>();
+    QList<QLineEdit*> octets;
+    for (QLineEdit* field : fields) {
+        if (!field->isReadOnly())
+            octets << field;
+    }
+    ASSERT_EQ(octets.size(), 4);
+
+    // Three digits or a point move on; the validator refuses numbers above 255.
+    octets[0]->setFocus();
+    QTest::keyClicks(octets[0], QStringLiteral("10"));
+    QTest::keyClick(octets[0], Qt::Key_Period);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("200"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("999"));
+    EXPECT_EQ(Str(octets[0]->text()), "10");
+    EXPECT_EQ(Str(octets[1]->text()), "200");
+    EXPECT_EQ(Str(octets[2]->text()), "255");
+    EXPECT_TRUE(octets[3]->hasFocus());
+    EXPECT_EQ(edit.FilledFieldCount(), 3);
+    // Backspace in an empty field goes back to the one before.
+    QTest::keyClick(octets[3], Qt::Key_Backspace);
+    EXPECT_TRUE(octets[2]->hasFocus());
+
+    edit.Clear();
+    octets[3]->setText(QStringLiteral("5"));
+    EXPECT_FALSE(edit.IsBlank());
+    EXPECT_EQ(edit.Address(), 5u); // blank fields count as 0
+    edit.SetAddress(0xC0A80001u);
+    EXPECT_EQ(Str(octets[0]->text()), "192");
+    EXPECT_EQ(Str(octets[3]->text()), "1");
+    EXPECT_EQ(edit.Address(), 0xC0A80001u);
+    int changes = 0;
+    QObject::connect(&edit, &CIpAddressEdit::FieldChanged, [&] { ++changes; });
+    edit.Clear();
+    EXPECT_EQ(changes, 4);
+    EXPECT_TRUE(edit.IsBlank());
 }
 
 TEST_F(AddPortDialog, CancelLeavesNoResult)
