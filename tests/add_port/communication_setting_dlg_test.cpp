@@ -750,6 +750,29 @@ TEST_F(AddPortDialog, ConnectorButtonOnlyWhenInstalled)
     auto dialog = Open();
     EXPECT_FALSE(ControlOf(dialog.get(), 1034)->isEnabled());
     EXPECT_TRUE(dialog->ToolPaths().connector.isEmpty());
+    // Nothing to start: no window, and the controls stay as they are.
+    dialog->RunConnector();
+    EXPECT_EQ(dialog->ProgressWindow(), nullptr);
+    EXPECT_TRUE(ControlOf(dialog.get(), 2)->isEnabled());
+}
+
+TEST_F(AddPortDialog, WithoutLanguageTextsTheDialogStaysAsBuilt)
+{
+    int module = 0;
+    CommLibTable table{};
+    table.module = &module;
+    table.EnumDevPort = &ScriptedEnum;
+    g_found = {"10.0.0.1"};
+    SetFixedText(m_state.languageFolder, g->system->Path("nowhere"));
+    Offer({kEthernet}, kEthernet);
+    auto dialog = Open(&table);
+    Settle(200);
+    EXPECT_EQ(Str(dialog->windowTitle()), "Add Port");
+    // No interface was selected, so nothing was searched.
+    EXPECT_EQ(ControlOf<QListWidget>(dialog.get(), 1018)->count(), 0);
+    EXPECT_EQ(ControlOf<QComboBox>(dialog.get(), 1016)->count(), 0);
+    EXPECT_TRUE(m_boxes.boxes.empty());
+    g_found.clear();
 }
 
 TEST_F(AddPortDialog, PortToolFolderIsOpenedAndPortsSearchedAgain)
