@@ -5,7 +5,9 @@
 #include "comm/comm_state_dlg.h"
 #include "mainwnd/about_dlg.h"
 #include "mainwnd/util_dummy_view.h"
+#include "mainwnd/util_menu_view.h"
 #include "mainwnd/util_splitter_wnd.h"
+#include "mainwnd/util_status_view.h"
 #include "platform/activation_channel.h"
 
 #include <QAction>
@@ -15,6 +17,7 @@
 #include <QGuiApplication>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShowEvent>
 
 #include <cstdlib>
 #include <mutex>
@@ -69,6 +72,8 @@ CMainFrame::~CMainFrame()
 {
     if (m_statusProcRegistered)
         QpcCall(CommLib(), &CommLibTable::UnregisterStatusProc);
+    // The relay goes before the child windows do.
+    disconnect(m_statusViewGone);
     {
         const std::lock_guard<std::mutex> lock(m_statusRelay->mutex);
         m_statusRelay->view = nullptr;
@@ -139,7 +144,8 @@ void CMainFrame::SetStatusView(QWidget* view)
     // Direct connection: the relay forgets the view before its posted messages are
     // dropped, and a post in progress finishes before it goes.
     StatusRelay* relay = m_statusRelay.get();
-    connect(
+    disconnect(m_statusViewGone);
+    m_statusViewGone = connect(
         view, &QObject::destroyed, this,
         [relay](QObject* gone) {
             const std::lock_guard<std::mutex> lock(relay->mutex);
@@ -148,6 +154,55 @@ void CMainFrame::SetStatusView(QWidget* view)
         },
         Qt::DirectConnection);
     LayoutPanes();
+}
+
+void CMainFrame::CreateViews(std::unique_ptr<IStatusPrinterReader> reader)
+{
+    CUtilStatusView::Context statusContext;
+    statusContext.appState = m_state;
+    statusContext.mainWindow = this;
+    SetStatusView(new CUtilStatusView(statusContext, std::move(reader)));
+    if (m_state != nullptr) {
+        AttachMenuView(new CUtilMenuView(
+            CUtilMenuView::Context::FromAppState(*m_state, this, m_pagePane), nullptr));
+    }
+}
+
+void CMainFrame::CreateViews()
+{
+    CreateViews(nullptr);
+}
+
+void CMainFrame::AttachMenuView(CUtilMenuView* menu)
+{
+    if (menu == nullptr)
+        return;
+    connect(menu, &CUtilMenuView::titleRead, this, &QWidget::setWindowTitle);
+    connect(menu, &CUtilMenuView::entryListReady, this, [this](const MenuItemList* entries) {
+        if (entries != nullptr)
+            StartStatusMonitoring(*entries);
+    });
+    connect(menu, &CUtilMenuView::menuSizeKnown, this, [this](int width, int height) {
+        SetMenuSize(width, height);
+        LayoutPanes();
+    });
+    SetMenuView(menu, [menu] { return menu->SelectedEntry(); });
+    if (m_viewsUpdated)
+        menu->InitialUpdate(); // attached to a frame that is already up
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_viewsUpdated || event->spontaneous())
+        return;
+    m_viewsUpdated = true;
+    if (auto* status = qobject_cast<CUtilStatusView*>(m_statusView);
+        status != nullptr && !status->IsInitialized()) {
+        status->InitialUpdate();
+    }
+    if (auto* menu = qobject_cast<CUtilMenuView*>(m_menuView))
+        menu->InitialUpdate();
 }
 
 QWidget* CMainFrame::PagePane() const
@@ -350,6 +405,10 @@ bool CMainFrame::HandleWindowMessage(qpu::WindowMessageEvent& message)
     case QPU_WM_STATUS_FRESH_READ:
     case QPU_WM_STATUS_END:
         qpu::SendWindowMessage(m_statusView, message.message(), message.wParam(), message.lParam());
+        message.setResult(0);
+        return true;
+    case QPU_WM_CLOSE:
+        close();
         message.setResult(0);
         return true;
     case QPU_WM_SYSCOMMAND:

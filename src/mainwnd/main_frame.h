@@ -15,7 +15,10 @@
 #include <memory>
 
 class CUtilDummyView;
+class CUtilMenuView;
 class CUtilSplitterWnd;
+class CUtilStatusView;
+class IStatusPrinterReader;
 namespace platform {
 class ActivationServer;
 }
@@ -72,6 +75,17 @@ public:
     // Puts view into the status pane, replacing the placeholder; the frame owns it.
     void SetStatusView(QWidget* view);
 
+    // Creates the program's views: the menu view in the menu pane and the status view
+    // (with the printer setting page behind reader, which may be null) in the status pane.
+    // Their initial updates run when the frame is first shown, the status view's first.
+    void CreateViews(std::unique_ptr<IStatusPrinterReader> reader);
+    // The same without the printer setting page: the status view shows the status only.
+    void CreateViews();
+    // Puts menu into the menu pane and connects it: its title becomes the window title,
+    // its entry list starts the status monitoring, its size lays out the panes, and its
+    // selected entry is asked on closing.
+    void AttachMenuView(CUtilMenuView* menu);
+
     QWidget* MenuView() const { return m_menuView; }
     // The page pane: the parent area of the plug-ins' pages.
     QWidget* PagePane() const;
@@ -122,6 +136,7 @@ public slots:
 protected:
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -143,10 +158,12 @@ private:
     SelectedEntryFn m_selectedEntry;
     QPointer<CCommStateDlg> m_progressDialog;
     bool m_progressRunning = false;
+    bool m_viewsUpdated = false; // the views' initial updates ran
     int m_menuWidth = 0;
     int m_menuHeight = 0;
     int32_t m_startupCommResult = 0;
     bool m_statusProcRegistered = false;
     std::unique_ptr<StatusRelay> m_statusRelay;
+    QMetaObject::Connection m_statusViewGone;           // clears the relay when the view goes
     platform::ActivationServer* m_activation = nullptr; // child
 };

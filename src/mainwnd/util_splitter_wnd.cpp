@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
+#include <QRegion>
+#include <QResizeEvent>
 
 namespace {
 
@@ -21,12 +23,20 @@ protected:
     {
         QPainter painter(this);
         painter.setPen(QPen(QColor(CUtilSplitterWnd::kBarColor), 1));
-        const QRect r = rect();
+        // The splitter may widen a narrow bar to make it easier to grab, keeping the bar
+        // itself as the contents; only the bar is drawn.
+        const QRect r = contentsRect();
         // Left edge down, bottom edge right, right edge up, top edge left; nothing filled.
         painter.drawLine(r.topLeft(), r.bottomLeft());
         painter.drawLine(r.bottomLeft(), r.bottomRight());
         painter.drawLine(r.bottomRight(), r.topRight());
         painter.drawLine(r.topRight(), r.topLeft());
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QSplitterHandle::resizeEvent(event);
+        // The widened part would cover the panes' edges; there is nothing to grab anyway.
+        setMask(QRegion(contentsRect()));
     }
     void mousePressEvent(QMouseEvent* event) override { event->accept(); }
     void mouseMoveEvent(QMouseEvent* event) override { event->accept(); }

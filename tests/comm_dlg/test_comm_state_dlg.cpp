@@ -26,7 +26,12 @@ namespace {
 class QtAppEnvironment final : public ::testing::Environment
 {
 public:
-    void SetUp() override { m_app = std::make_unique<QApplication>(m_argc, m_argv); }
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
+    }
     void TearDown() override { m_app.reset(); }
 
 private:
