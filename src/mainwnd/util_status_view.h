@@ -35,7 +35,7 @@ public:
     // Writes the default data of a block that the view has just added to the data manager.
     virtual int InitSettingData(quint32 blockId) = 0;
     // Further blocks the page needs; registered in the same way as the plug-ins' blocks.
-    virtual std::vector<PluginInfo> DependencyBlocks() const { return {}; }
+    virtual std::vector<PluginInfo> DependencyBlocks() { return {}; }
     // Reads all settings of the printer and of every loaded plug-in of entries, in menu
     // order: 1 when everything was read, -64 when the job was refused, -67 when the
     // printer cannot be read or is another model, another value for a partial read.

@@ -58,7 +58,7 @@ public:
             return WriteDefaultPrinterInfoBlock(*m_log->dataMgr);
         return 1;
     }
-    std::vector<PluginInfo> DependencyBlocks() const override { return m_log->dependencies; }
+    std::vector<PluginInfo> DependencyBlocks() override { return m_log->dependencies; }
     int ReadAllSettings(const MenuItemList* entries) override;
 
 private:

@@ -5,6 +5,8 @@
 
 #include "comm/comm_lib_binding.h"
 #include "mainwnd/main_frame.h"
+#include "mainwnd/printer_setting_reader.h"
+#include "pages/printer_setting_view.h"
 #include "platform/library.h"
 
 #include "emulator_process.h"
@@ -14,7 +16,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -355,6 +359,121 @@ TEST_F(StatusViewWithPrinter, StatusChangesOfThePrinterReachTheStatusLine)
             .save(QDir(QString::fromLocal8Bit(dir)).filePath("status_view_strip_x3.png"));
     }
     frame.hide();
+}
+
+// Accepts every message box that comes up while it lives, and keeps their texts.
+class MessageBoxCloser
+{
+public:
+    MessageBoxCloser()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            // The progress dialog may come up after the box and be the active modal
+            // window; the box is found among all windows.
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(window);
+                if (box != nullptr && box->isVisible()) {
+                    texts.push_back(box->text());
+                    box->accept();
+                }
+            }
+        });
+        m_timer.start(20);
+    }
+    std::vector<QString> texts;
+
+private:
+    QTimer m_timer;
+};
+
+// The strip with the built-in printer setting page in a main frame, as the program has it.
+struct RealPageBench
+{
+    explicit RealPageBench(Bench& bench) : frame(&bench.State())
+    {
+        SetFixedText(bench.State().programFolder, QStringLiteral(QPU_APP_DIR "/"));
+        CUtilStatusView::Context context;
+        context.appState = &bench.State();
+        context.mainWindow = &frame;
+        auto reader = std::make_unique<CPrinterSettingReader>();
+        controller = &reader->Controller();
+        view = new CUtilStatusView(context, std::move(reader));
+        frame.SetStatusView(view);
+        view->InitialUpdate();
+    }
+    CMainFrame frame;
+    CUtilStatusView* view = nullptr;
+    CPrinterSettingViewCtrl* controller = nullptr;
+};
+
+TEST_F(StatusViewWithPrinter, PrinterSettingPageReadsTheIdentityBehindTheProgressDialog)
+{
+    MessageBoxCloser boxes;
+    Control("serial QPR60-4711");
+    RealPageBench f(m_bench);
+    ASSERT_NE(f.controller->Page(), nullptr);
+    EXPECT_EQ(f.controller->Page()->parentWidget(), f.view);
+    EXPECT_FALSE(f.controller->Page()->isVisible());
+    EXPECT_EQ(m_bench.DataMgr().BlockSize(QPU_BLOCK_PRINTER_INFO_ID), 992);
+
+    f.frame.SetStartupCommResult(0);
+    f.frame.StartStatusMonitoring(m_bench.Entries());
+    EXPECT_EQ(f.view->ReadCount(), 1);
+    EXPECT_FALSE(f.view->Rules().NeedsReread());
+    EXPECT_EQ(m_bench.DataMgr().SaveEnabled(), 1);
+    // The page posts the refresh to the frame, which posts it on to the strip.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return ControlText(*f.view, CUtilStatusView::kSerialLineId) == "Serial No: QPR60-4711";
+        },
+        5000));
+    EXPECT_EQ(ControlText(*f.view, CUtilStatusView::kModelLineId), "QP-R60 ESC/VRK-A Ver.1.00");
+    EXPECT_EQ(ControlText(*f.view, CUtilStatusView::kCharacterSetId), "South Asia");
+    EXPECT_EQ(ControlText(*f.view, kStatusLine), "Status: Online");
+
+    // Offline and back: the read runs again, with the printer's new identity.
+    Control("offline on");
+    EXPECT_TRUE(StatusLineBecomes(*f.view, "Status: Offline"));
+    Control("charset Thai");
+    Control("offline off");
+    EXPECT_TRUE(StatusLineBecomes(*f.view, "Status: Online"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return ControlText(*f.view, CUtilStatusView::kCharacterSetId) == "Thai"; }, 5000));
+    EXPECT_EQ(f.view->ReadCount(), 2);
+    // The status callback is registered again after the progress dialog.
+    Control("cover open");
+    EXPECT_TRUE(StatusLineBecomes(*f.view, "Status: Cover is open"));
+    EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST_F(StatusViewWithPrinter, AnotherModelKeepsTheFormerStatusAndTheReadDue)
+{
+    MessageBoxCloser boxes;
+    Control("model QP-R99");
+    RealPageBench f(m_bench);
+    f.frame.SetStartupCommResult(QPC_ERR_TIMEOUT);
+    f.frame.StartStatusMonitoring(m_bench.Entries());
+    EXPECT_EQ(ControlText(*f.view, kStatusLine), "Status: Unknown");
+    // The library reports Online at registration; the read it starts finds another model.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.view->ReadCount() == 1; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.empty(); }, 5000));
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], "The device ID does not match the connected printer.");
+    EXPECT_EQ(ControlText(*f.view, kStatusLine), "Status: Unknown");
+    EXPECT_EQ(f.view->ShownCode(), -1);
+    EXPECT_TRUE(f.view->Rules().NeedsReread());
+    EXPECT_EQ(m_bench.DataMgr().SaveEnabled(), 0);
+
+    // The right printer: the next usable status reads it.
+    Control("model QP-R60");
+    Control("cover open");
+    EXPECT_TRUE(StatusLineBecomes(*f.view, "Status: Cover is open"));
+    Control("cover close");
+    EXPECT_TRUE(StatusLineBecomes(*f.view, "Status: Online"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.view->Rules().NeedsReread(); }, 10000));
+    EXPECT_EQ(f.view->ReadCount(), 2);
+    EXPECT_EQ(m_bench.DataMgr().SaveEnabled(), 1);
+    EXPECT_EQ(boxes.texts.size(), 1u);
 }
 
 } // namespace
