@@ -203,6 +203,10 @@ std::optional<PortInfo> BuildPortInfo(const PortSetting& setting)
         std::memcpy(port.usbDeviceId, setting.usbDeviceId.data(), sizeof port.usbDeviceId);
         break;
     case PortTypeEthernet:
+        // 0.0.0.0 (a blank address control) names no printer; connecting to it would
+        // reach this computer instead.
+        if (setting.address == 0)
+            return std::nullopt;
         fits = fits && SetText(port.interfaceKeyword, QStringLiteral(QPU_PORT_KEYWORD_ETHERNET)) &&
                SetText(port.portName, FormatAddress(setting.address));
         break;

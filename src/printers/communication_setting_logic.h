@@ -130,7 +130,8 @@ struct PortSetting
 
 // The PortInfo of a setting: zeroed, both reserved numbers -1, the device name and, by type,
 // keyword, port name and the serial codes, the USB identification or the dotted address.
-// nullopt for a type that is no interface, or when a text does not fit its field.
+// nullopt for a type that is no interface, an Ethernet address 0.0.0.0, or when a text does
+// not fit its field.
 std::optional<PortInfo> BuildPortInfo(const PortSetting& setting);
 
 // A fixed-size record text as a QString (up to the first zero).

@@ -321,6 +321,13 @@ TEST(AddPortRecord, NoRecordForUnknownTypesOrTextsThatDoNotFit)
         s.portType = type;
         EXPECT_FALSE(BuildPortInfo(s)) << type;
     }
+    // A blank address is no printer (0.0.0.0 would reach this computer).
+    s.portType = PortTypeEthernet;
+    s.address = 0;
+    EXPECT_FALSE(BuildPortInfo(s));
+    s.address = 1;
+    EXPECT_TRUE(BuildPortInfo(s));
+
     s.portType = PortTypeSerial;
     s.portName = QString(260, u'a');
     EXPECT_FALSE(BuildPortInfo(s));
