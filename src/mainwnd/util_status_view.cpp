@@ -17,6 +17,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <array>
+
 namespace {
 
 constexpr int kStartModeNoPrinter = 4;
@@ -92,10 +94,9 @@ void CUtilStatusView::BuildControls()
 
 QWidget* CUtilStatusView::Control(int controlId) const
 {
-    for (QWidget* control :
-         {static_cast<QWidget*>(m_picture), static_cast<QWidget*>(m_modelLine),
-          static_cast<QWidget*>(m_portLine), static_cast<QWidget*>(m_characterSet),
-          static_cast<QWidget*>(m_serialLine), static_cast<QWidget*>(m_statusLineItem)}) {
+    const std::array<QWidget*, 6> controls = {m_picture,      m_modelLine,  m_portLine,
+                                              m_characterSet, m_serialLine, m_statusLineItem};
+    for (QWidget* control : controls) {
         if (control->property("controlId").toInt() == controlId)
             return control;
     }
@@ -297,14 +298,14 @@ int CUtilStatusView::HandleStatusCode(int statusCode)
         return 1;
     const QString text = StatusTextOf(update.shownCode);
     if (update.startRead) {
-        const bool readable = m_rules.StatusReadFinished(update, ReadPrinter());
-        // A code handled while the read ran is newer than this one and stays on screen.
-        if (m_rules.ShownCode() != update.shownCode && readable)
-            return 1;
-        if (!readable) {
+        if (!m_rules.StatusReadFinished(update, ReadPrinter())) {
+            // The printer cannot be read: the former status stays on screen.
             ShowStatusLine(m_lastStatusText);
             return 0;
         }
+        // A code handled while the read ran is newer than this one and stays on screen.
+        if (m_rules.ShownCode() != update.shownCode)
+            return 1;
     }
     ShowStatusLine(text);
     return 1;
