@@ -920,6 +920,10 @@ TEST_F(AddPortDialog, Screenshots)
     auto serial = PtyPrinter("dev/ttyUSB0");
     auto bluetooth = PtyPrinter("dev/rfcomm0");
     auto usb = PtyPrinter("dev/usb/lp0");
+    qpr60test::EmulatorProcess network;
+    ASSERT_TRUE(network.start({"--tcp", "127.0.0.1:0", "--discovery", "127.0.0.1:0"}));
+    ScopedEnv targets("QPCOMM_DISCOVERY_ADDR",
+                      QStringLiteral("127.0.0.1:%1").arg(network.discoveryPort()));
     QDir().mkpath(g->system->Path("tools/vrk"));
     g->system->SetRegistry(QByteArray("[") + kPortToolKey +
                            "]\nPath=" + g->system->Path("tools/vrk").toUtf8() + "\n");
@@ -933,6 +937,12 @@ TEST_F(AddPortDialog, Screenshots)
         for (int i = 0; i < addport::kInterfaceCount; ++i) {
             Click(dialog.get(), 2000 + i);
             Settle(i == kEthernet ? 700 : 50);
+            if (i == kEthernet) {
+                auto* found = ControlOf<QListWidget>(dialog.get(), 1018);
+                ASSERT_TRUE(WaitFor([&] { return found->count() == 1; }));
+                found->setCurrentRow(0);
+                Settle();
+            }
             SaveShot(dialog.get(), QStringLiteral("%1_%2").arg(lang, QLatin1String(names[i])));
         }
         for (const auto kind : {CToolProgressDlg::kPairing, CToolProgressDlg::kNetworkTool}) {
