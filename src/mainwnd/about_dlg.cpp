@@ -111,6 +111,6 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     grid->addWidget(icon, 0, 0);
     grid->addLayout(texts, 0, 1);
     grid->addWidget(buttons, 1, 0, 1, 2);
-    setMinimumSize(kTemplateSize);
-    resize(kTemplateSize);
+    // The template's size, or more where the texts need it.
+    resize(kTemplateSize.expandedTo(sizeHint()));
 }

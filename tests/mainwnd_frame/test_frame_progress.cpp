@@ -2,6 +2,7 @@
 
 #include "app/fixed_text.h"
 #include "comm/comm_state_dlg.h"
+#include "mainwnd/about_dlg.h"
 #include "mainwnd/main_frame.h"
 #include "pages/plugin_data_mgr.h"
 #include "platform/manual_reset_event.h"
@@ -245,6 +246,11 @@ TEST(MainFrameProgress, Screenshots)
         frame.show();
         QApplication::processEvents();
         frame.grab().save(dir + QStringLiteral("/main_frame.png"));
+        CAboutDlg about(&frame);
+        about.show();
+        QApplication::processEvents();
+        about.grab().save(dir + QStringLiteral("/about_dlg.png"));
+        about.close();
         Job job;
         job.Run(frame, nullptr,
                 [&] {

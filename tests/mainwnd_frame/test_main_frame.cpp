@@ -273,6 +273,18 @@ TEST(MainFrameMessages, MessagesToAWindowThatIsGoneAreDropped)
     EXPECT_FALSE(qpu::PostWindowMessage(nullptr, QPU_WM_STATUS_REFRESH, 0, 0));
 }
 
+TEST(MainFrameMessages, SenderIsReleasedWhenTheWindowGoesBeforeItsMessage)
+{
+    auto* view = new RecordingView;
+    auto answer = std::async(std::launch::async, [view] {
+        return qpu::SendWindowMessage(view, QPU_WM_STATUS_QUERY, 1, 2);
+    });
+    EXPECT_EQ(answer.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    delete view; // the queued message goes with the window
+    ASSERT_EQ(answer.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(answer.get(), 0);
+}
+
 TEST(MainFrameStatus, MonitoringRefreshesHandsOverTheListAndRegistersTheCallback)
 {
     FakeCommLib lib;
