@@ -477,6 +477,23 @@ TEST(MainFrameClose, EntryWithoutLoadedPluginOrNoSelectionCloses)
     EXPECT_TRUE(h.frame->close());
 }
 
+TEST(MainFrameClose, PostedCloseGoesThroughTheSameVeto)
+{
+    FakePlugin plugin;
+    ASSERT_TRUE(plugin.Ready());
+    FrameFixture f;
+    f.frame->SetMenuView(new QWidget, [&] { return &plugin.entry; });
+    f.Show(QSize(800, 530));
+    plugin.AnswerLeave(QPU_MENU_STATE_REFUSE);
+    qpu::PostWindowMessage(f.frame.get(), QPU_WM_CLOSE, 0, 0);
+    QApplication::processEvents();
+    EXPECT_TRUE(f.frame->isVisible());
+    plugin.AnswerLeave(0);
+    qpu::PostWindowMessage(f.frame.get(), QPU_WM_CLOSE, 0, 0);
+    QApplication::processEvents();
+    EXPECT_FALSE(f.frame->isVisible());
+}
+
 // --- About box and activation ------------------------------------------------------------
 
 TEST(MainFrameAbout, AboutCommandShowsTheVersionInformation)
