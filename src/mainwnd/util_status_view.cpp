@@ -34,6 +34,13 @@ QColor WindowColor(const QWidget& widget)
     return widget.palette().color(QPalette::Base);
 }
 
+// A text that does not fit is cut at the strip's edge; the tip shows it whole.
+void SetItemText(QLabel* item, const QString& text)
+{
+    item->setText(text);
+    item->setToolTip(text);
+}
+
 } // namespace
 
 CUtilStatusView::CUtilStatusView(Context context, std::unique_ptr<IStatusPrinterReader> reader,
@@ -65,7 +72,7 @@ void CUtilStatusView::BuildControls()
     m_picture->setFixedSize(kPrinterPictureSize, kPrinterPictureSize);
     m_picture->setPixmap(QPixmap::fromImage(PrinterPicture()));
 
-    // The template's placeholder texts; the initial update replaces them.
+    // Empty until the initial update fills them.
     m_modelLine = makeItem(kModelLineId, "modelLine");
     m_portLine = makeItem(kPortLineId, "portLine");
     m_characterSet = makeItem(kCharacterSetId, "characterSet");
@@ -218,11 +225,11 @@ void CUtilStatusView::RefreshFields()
         return;
     m_fields = StatusFields(block, m_context.appState->portInfo, m_context.appState->startMode,
                             FieldLabels());
-    m_modelLine->setText(m_fields.modelLine);
-    m_portLine->setText(m_fields.portLine);
-    m_characterSet->setText(m_fields.characterSet);
-    m_serialLine->setText(m_fields.serialLine);
-    m_statusLineItem->setText(m_statusLine);
+    SetItemText(m_modelLine, m_fields.modelLine);
+    SetItemText(m_portLine, m_fields.portLine);
+    SetItemText(m_characterSet, m_fields.characterSet);
+    SetItemText(m_serialLine, m_fields.serialLine);
+    SetItemText(m_statusLineItem, m_statusLine);
 }
 
 void CUtilStatusView::ShowStatusLine(const QString& statusText)
@@ -230,7 +237,7 @@ void CUtilStatusView::ShowStatusLine(const QString& statusText)
     const QString label =
         Text(StatusCodeRules::kStatusLabelNumber, StatusCodeRules::EnglishStatusLabel());
     m_statusLine = StatusCodeRules::StatusLine(label, statusText, NoPrinterMode());
-    m_statusLineItem->setText(m_statusLine);
+    SetItemText(m_statusLineItem, m_statusLine);
     m_lastStatusText = statusText;
 }
 

@@ -13,7 +13,14 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Readable texts in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace status_view_test {
 

@@ -104,6 +104,22 @@ TEST_F(StatusViewTest, ControlsCarryTheTemplateIdsAndBoldTextsOnTheWindowColour)
     EXPECT_EQ(view->Control(1018), nullptr);
 }
 
+TEST_F(StatusViewTest, LongTextsAreCutAtTheEdgeAndShownWholeInTheTip)
+{
+    const QString firmware = QString("ESC/VRK-A Ver.1.00 ").repeated(4).trimmed();
+    ASSERT_EQ(RegisterPrinterInfoBlock(m_bench.DataMgr()), 0);
+    m_bench.SetIdentity("QPR6000001", "QP-R60", firmware, "");
+    auto view = ReadyView();
+    const int narrow = view->minimumSizeHint().width();
+    EXPECT_LT(narrow, 400);
+    const QWidget* model = view->Control(CUtilStatusView::kModelLineId);
+    EXPECT_EQ(model->toolTip(), "QP-R60 " + firmware);
+    view->HandleStatusCode(5);
+    EXPECT_EQ(view->Control(kStatusLine)->toolTip(), "Status: Auto recoverable error");
+    // The strip does not ask for more room because of a long text.
+    EXPECT_EQ(view->minimumSizeHint().width(), narrow);
+}
+
 TEST_F(StatusViewTest, PicturesKeyColourIsTransparentOnTheStrip)
 {
     const QImage picture = PrinterPicture();
