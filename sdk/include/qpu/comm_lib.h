@@ -30,7 +30,7 @@
 /* Serial parameter codes of PortInfo (COM and BT records with serialParamsPresent = 1).
  * They are the item values of the add-port dialog's lists in the language files.
  * - baudRateCode: the rate itself: 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200.
- * - dataBitsCode: 7 or 8.
+ * - dataBitsCode: the number of data bits, 5 to 8.
  * - parityCode: QPC_PARITY_NONE, QPC_PARITY_ODD or QPC_PARITY_EVEN.
  * One stop bit. Flow control has no field in PortInfo: none (the printer's DTR/DSR line is
  * not used) unless QPC_SetFlowCtrlForced(1) asked for RTS/CTS. Without serial parameters

@@ -157,7 +157,9 @@ int32_t PrinterLink::Transact(const Bytes& request, const Bytes& prefix, Bytes* 
     const int32_t rc = Send(request);
     if (rc != kPrinterOk)
         return rc;
-    return ReadAnswer(prefix, answer, m_answerTimeoutMs);
+    const int32_t result = ReadAnswer(prefix, answer, m_answerTimeoutMs);
+    m_lastAnswer = *answer;
+    return result;
 }
 
 int32_t PrinterLink::ReadAnswer(const Bytes& prefix, Bytes* answer, uint32_t timeoutMs)
@@ -165,6 +167,7 @@ int32_t PrinterLink::ReadAnswer(const Bytes& prefix, Bytes* answer, uint32_t tim
     answer->clear();
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     uint8_t buffer[64];
+    size_t skipped = 0;
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -180,11 +183,30 @@ int32_t PrinterLink::ReadAnswer(const Bytes& prefix, Bytes* answer, uint32_t tim
         for (uint32_t i = 0; i < received; ++i) {
             answer->push_back(buffer[i]);
             const size_t n = answer->size();
-            // Every byte of the prefix must match where it stands.
-            if (n <= prefix.size() && answer->back() != prefix[n - 1])
+            // Bytes before the answer's first byte are the rest of something earlier (a
+            // late or garbled answer to another request): skip them. Once the answer has
+            // begun, every byte of the prefix must match where it stands.
+            if (n <= prefix.size() && answer->back() != prefix[n - 1]) {
+                if (n == 1) {
+                    answer->clear();
+                    if (++skipped > kMaxAnswerBytes)
+                        return kPrinterNoAnswer;
+                    continue;
+                }
                 return kPrinterNoAnswer;
-            if (n > prefix.size() && answer->back() == kAnswerEnd)
-                return i + 1 == received ? kPrinterOk : kPrinterNoAnswer;
+            }
+            if (n > prefix.size() && answer->back() == kAnswerEnd) {
+                // A half answer left over from an earlier request can run straight into
+                // this one ("37 27 35 1F 37 27 35 1F 31 00"); a two-byte prefix never
+                // occurs inside these answers, so the answer starts at its last occurrence.
+                if (prefix.size() >= 2) {
+                    const auto last = std::find_end(answer->begin() + 1, answer->end(),
+                                                    prefix.begin(), prefix.end());
+                    if (last != answer->end())
+                        answer->erase(answer->begin(), last);
+                }
+                return kPrinterOk;
+            }
             if (n >= kMaxAnswerBytes)
                 return kPrinterNoAnswer;
         }

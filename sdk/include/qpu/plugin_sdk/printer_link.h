@@ -72,6 +72,8 @@ public:
 
     // The last communication library result other than success, for diagnostics.
     int32_t LastLibraryResult() const { return m_lastLibraryResult; }
+    // The bytes of the last answer read, whole or not, for diagnostics.
+    const Bytes& LastAnswer() const { return m_lastAnswer; }
 
 private:
     int32_t ReadAnswer(const Bytes& prefix, Bytes* answer, uint32_t timeoutMs);
@@ -79,6 +81,7 @@ private:
     const CommLibTable* m_table;
     uint32_t m_answerTimeoutMs;
     int32_t m_lastLibraryResult = 0;
+    Bytes m_lastAnswer;
 };
 
 } // namespace qpu::sdk
