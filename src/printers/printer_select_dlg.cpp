@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -39,9 +40,13 @@ template <typename Widget> Widget* WithId(Widget* widget, int controlId)
     return widget;
 }
 
-// Rows of the printer list are taller than normal; the height comes from the dialog.
+// Rows of the printer list are taller than normal; the height comes from the dialog. A
+// class of its own (with its own meta-object), so that column texts applied from the
+// language file keep it.
 class TallRowDelegate final : public QStyledItemDelegate
 {
+    Q_OBJECT
+
 public:
     TallRowDelegate(const int* rowHeight, QObject* parent)
         : QStyledItemDelegate(parent), m_rowHeight(rowHeight)
@@ -126,7 +131,6 @@ void CPrinterSelectDlg::BuildControls()
     m_list->setAllColumnsShowFocus(true); // full-row selection
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setUniformRowHeights(true);
     m_list->header()->setSectionsClickable(false);
     m_list->header()->setSectionsMovable(false);
     m_list->header()->setStretchLastSection(true);
@@ -322,9 +326,16 @@ void CPrinterSelectDlg::UpdateButtons()
 
 void CPrinterSelectDlg::UpdateRowHeight()
 {
-    const int normal =
-        QStyledItemDelegate().sizeHint(QStyleOptionViewItem(), QModelIndex()).height();
-    const int fontRow = m_list->fontMetrics().height() + 4;
+    // A normal row holds one line of the list's font with the style's item margins.
+    QStyleOptionViewItem option;
+    option.initFrom(m_list);
+    option.font = m_list->font();
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("Ag");
+    const int normal = m_list->style()
+                           ->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), m_list)
+                           .height();
+    const int fontRow = m_list->fontMetrics().height() + 2;
     const int height = TallRowHeight(m_list->viewport()->height(), std::max(normal, fontRow));
     if (height != m_rowHeight) {
         m_rowHeight = height;
@@ -412,3 +423,5 @@ bool CPrinterSelectDlg::ShowBox(MessageKind kind, const QString& text)
     }
     return answer;
 }
+
+#include "printer_select_dlg.moc"

@@ -22,13 +22,13 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -302,21 +302,17 @@ TEST_F(PrinterSelectDlgTest, SilentPrinterIsAcceptedOnlyWithSavedSettings)
 TEST_F(PrinterSelectDlgTest, PortHeldByAnotherProcessGivesMessageFour)
 {
     Register(MakePort(QStringLiteral("NET"), kNet1));
-    const std::string command =
-        std::string(PORT_HOLDER) + " " QPU_APP_DIR "/libQPComm.so NET " + kNet1.toStdString();
-    FILE* holder = ::popen(command.c_str(), "w");
-    ASSERT_NE(holder, nullptr);
-    // The holder prints its open result; wait until the lock file is taken.
-    const QString lockDir = QString::fromUtf8(qgetenv("XDG_RUNTIME_DIR"));
-    bool held = false;
-    for (int i = 0; i < 200 && !held; ++i) {
-        PortInfo probe = MakePort(QStringLiteral("NET"), kNet1);
-        held = QpcCall(Lib(), &CommLibTable::CommunicationTest, &probe) == QPC_ERR_PORT_IN_USE;
-        if (!held) {
-            QTest::qWait(20);
-        }
+    QProcess holder;
+    holder.start(QStringLiteral(PORT_HOLDER),
+                 {QStringLiteral(QPU_APP_DIR "/libQPComm.so"), QStringLiteral("NET"), kNet1});
+    ASSERT_TRUE(holder.waitForStarted(5000));
+    // The holder tells its open result once it holds the port.
+    QByteArray line;
+    for (int i = 0; i < 100 && !line.contains('\n'); ++i) {
+        holder.waitForReadyRead(100);
+        line += holder.readAllStandardOutput();
     }
-    ASSERT_TRUE(held) << "the other process did not take the port";
+    ASSERT_EQ(line.trimmed(), "00000000") << "the other process did not take the port";
 
     auto dialog = MakeDialog();
     dialog->show();
@@ -324,7 +320,8 @@ TEST_F(PrinterSelectDlgTest, PortHeldByAnotherProcessGivesMessageFour)
     EXPECT_EQ(m_messages, QStringList{kInUseText});
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->LastTestResult(), QPC_ERR_PORT_IN_USE);
-    ::pclose(holder); // closing its input ends the holder
+    holder.closeWriteChannel(); // the end of its input ends the holder
+    ASSERT_TRUE(holder.waitForFinished(5000));
 
     m_messages.clear();
     ClickOk(*dialog);
@@ -547,6 +544,10 @@ TEST_F(PrinterSelectDlgTest, Screenshots)
         auto dialog = MakeDialog();
         dialog->show();
         QTest::qWait(50);
+        // Rows are a fifth taller than a line of the list's font needs.
+        QTreeWidget* list = dialog->PrinterList();
+        EXPECT_GE(list->visualItemRect(list->topLevelItem(0)).height(),
+                  list->fontMetrics().height() * 6 / 5);
         const QString path = QStringLiteral("/tmp/printer_select_%1.png").arg(QLatin1String(name));
         EXPECT_TRUE(dialog->grab().save(path)) << path.toStdString();
         EXPECT_TRUE(m_messages.isEmpty());
