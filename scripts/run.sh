@@ -4,7 +4,7 @@
 #   scripts/run.sh [utility options...]     e.g. scripts/run.sh /mFout.dat
 #
 # - installs missing Debian packages (scripts/install-deps.sh), builds build/ (-j2,
-#   incremental);
+#   incremental; $QPU_BUILD_DIR names another build folder);
 # - starts qpr60-emulator on 127.0.0.1 (port $QPU_EMULATOR_PORT, default: a free port) and
 #   registers that port with the communication library;
 # - keeps every setting under build/run/ (QP60UTIL_COMMON_APPDATA, QP60UTIL_USER_APPDATA,
@@ -18,7 +18,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build"
+build="${QPU_BUILD_DIR:-$root/build}"
 run="$build/run"
 app="$build/app"
 

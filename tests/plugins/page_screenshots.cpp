@@ -47,9 +47,11 @@ bool Shoot(const QString& folder, const char* library, const QString& name, int 
     }
     // The page area of the 796 x 523 main window.
     host.Frame().resize(573, 458);
-    PluginLibrary identity("libQpuPrinterInfo.so");
     PluginLibrary plugin(library);
-    if (!plugin.RequiredExportsPresent() || host.Bind(identity) != 0 || host.Bind(plugin) != 0)
+    if (!plugin.RequiredExportsPresent() || host.Bind(plugin) != 0)
+        return false;
+    // The identity block belongs to the utility's printer setting page.
+    if (host.DataMgr().FindBlock(0x10001) < 0 && host.DataMgr().AddBlock(0x10001, 0x10000, 992) != 0)
         return false;
     WriteIdentity(host.DataMgr());
     if (printer)
@@ -63,7 +65,6 @@ bool Shoot(const QString& folder, const char* library, const QString& name, int 
     const QString path = QDir(folder).filePath(name + "_" + lang + ".png");
     const bool saved = host.Pane()->grab().save(path);
     std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
-    identity.finalize();
     plugin.finalize();
     return saved;
 }
