@@ -227,6 +227,12 @@ struct OkCase
     bool closed; // QPC_Close was called
 };
 
+// Test names and failure messages show the case's name, not its bytes.
+void PrintTo(const OkCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class OkTest : public CoreTest, public ::testing::WithParamInterface<OkCase>
 {};
 
