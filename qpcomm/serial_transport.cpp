@@ -54,7 +54,45 @@ int32_t openLocked(const std::string& path, UniqueFd* fd)
     return QPC_OK;
 }
 
+// The termios character size for 5 to 8 data bits.
+tcflag_t characterSize(int dataBits)
+{
+    switch (dataBits) {
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    default:
+        return CS8;
+    }
+}
+
 } // namespace
+
+void applySerialSettings(const SerialSettings& settings, termios* tio)
+{
+    ::cfmakeraw(tio);
+    tio->c_cflag |= CLOCAL | CREAD;
+    tio->c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio->c_cflag |= characterSize(settings.dataBits);
+    if (settings.parity != QPC_PARITY_NONE) {
+        tio->c_cflag |= PARENB;
+        if (settings.parity == QPC_PARITY_ODD) {
+            tio->c_cflag |= PARODD;
+        }
+    }
+    if (settings.rtsCts) {
+        tio->c_cflag |= CRTSCTS;
+    }
+    tio->c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio->c_cc[VMIN] = 0;
+    tio->c_cc[VTIME] = 0;
+    const speed_t speed = speedOf(settings.baudRate);
+    ::cfsetispeed(tio, speed);
+    ::cfsetospeed(tio, speed);
+}
 
 bool serialSettingsFromCodes(int32_t present, int32_t dataBitsCode, int32_t baudRateCode,
                              int32_t parityCode, SerialSettings* settings)
@@ -63,7 +101,7 @@ bool serialSettingsFromCodes(int32_t present, int32_t dataBitsCode, int32_t baud
     if (present == 0) {
         return true;
     }
-    if (speedOf(baudRateCode) == B0 || (dataBitsCode != 7 && dataBitsCode != 8) ||
+    if (speedOf(baudRateCode) == B0 || (dataBitsCode < 5 || dataBitsCode > 8) ||
         parityCode < QPC_PARITY_NONE || parityCode > QPC_PARITY_EVEN) {
         return false;
     }
@@ -87,25 +125,7 @@ int32_t SerialTransport::openDescriptor(int /*timeoutMs*/, UniqueFd* fd)
     if (::tcgetattr(device.get(), &tio) != 0) {
         return errno == ENOTTY ? QPC_ERR_INVALID_ARGUMENT : resultFromErrno(errno);
     }
-    ::cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    tio.c_cflag |= m_settings.dataBits == 7 ? CS7 : CS8;
-    if (m_settings.parity != QPC_PARITY_NONE) {
-        tio.c_cflag |= PARENB;
-        if (m_settings.parity == QPC_PARITY_ODD) {
-            tio.c_cflag |= PARODD;
-        }
-    }
-    if (m_settings.rtsCts) {
-        tio.c_cflag |= CRTSCTS;
-    }
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    const speed_t speed = speedOf(m_settings.baudRate);
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
+    applySerialSettings(m_settings, &tio);
     if (::tcsetattr(device.get(), TCSANOW, &tio) != 0) {
         return resultFromErrno(errno);
     }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <termios.h>
+
 namespace qpcomm {
 
 // Line settings of a serial or Bluetooth serial port.
@@ -18,6 +20,10 @@ struct SerialSettings
 // Validates the PortInfo codes; false for a code outside the documented lists.
 bool serialSettingsFromCodes(int32_t present, int32_t dataBitsCode, int32_t baudRateCode,
                              int32_t parityCode, SerialSettings* settings);
+
+// Puts tio into raw mode with the line settings: speed, data bits, parity, one stop bit,
+// RTS/CTS only when asked for, no software flow control, non-blocking reads.
+void applySerialSettings(const SerialSettings& settings, termios* tio);
 
 // A tty (serial line, USB serial adapter, rfcomm, pseudo-terminal) in raw mode.
 class SerialTransport final : public FdTransport
