@@ -17,11 +17,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -531,6 +533,31 @@ TEST_F(PrinterSelectDlgTest, SecondCopyBringsTheDialogToTheFront)
     dialog->hide();
     EXPECT_FALSE(
         platform::RequestActivation(QString::fromLatin1(platform::kActivationChannelName), 300));
+}
+
+TEST_F(PrinterSelectDlgTest, MessagesAreWarningBoxesOfTheUtility)
+{
+    Register(MakePort(QStringLiteral("NET"), QStringLiteral("127.0.0.2")));
+    CPrinterSelectDlg dialog; // the default message boxes
+    dialog.SetState(m_state);
+    dialog.SetCommLib(Lib());
+    dialog.show();
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, &dialog, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    });
+    Button(dialog, CPrinterSelectDlg::kOkId)->click();
+    EXPECT_EQ(title, u"QP-R60 Utility");
+    EXPECT_EQ(text, kWrongModelText);
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(PrinterSelectDlgTest, Screenshots)
