@@ -23,7 +23,7 @@ public:
 
 private:
     int m_argc = 1;
-    char m_name[16] = "test_l10n";
+    char m_name[16] = "qpu_test";
     char* m_argv[2] = {m_name, nullptr};
     std::unique_ptr<QApplication> m_app;
 };
