@@ -36,6 +36,15 @@ public:
                                                                                      : -1;
     }
 
+    // MENU_NAME_KEY=MEMORY_SWITCHES gives the page's title as the menu text.
+    QString MenuName(const QString& key) const override
+    {
+        if (key != QLatin1String("MEMORY_SWITCHES"))
+            return {};
+        return LanguageString(QStringLiteral("MEMORY_SWITCH_PAGE"), 0,
+                              QStringLiteral("Memory Switches"));
+    }
+
     std::unique_ptr<PageBase> CreatePage() override
     {
         return std::make_unique<MemorySwitchPage>(Context());

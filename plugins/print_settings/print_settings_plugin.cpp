@@ -36,6 +36,15 @@ public:
         return print_settings::StoreValues(Context().Blocks(), values, true) == 0 ? kPrinterOk : -1;
     }
 
+    // MENU_NAME_KEY=PRINT_SETTINGS gives the page's title as the menu text.
+    QString MenuName(const QString& key) const override
+    {
+        if (key != QLatin1String("PRINT_SETTINGS"))
+            return {};
+        return LanguageString(QStringLiteral("PRINT_SETTINGS_PAGE"), 0,
+                              QStringLiteral("Print Settings"));
+    }
+
     std::unique_ptr<PageBase> CreatePage() override
     {
         return std::make_unique<PrintSettingsPage>(Context());

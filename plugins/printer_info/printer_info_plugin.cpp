@@ -39,6 +39,15 @@ public:
     // Nothing of its own to read: the printer setting page reads the identity.
     int32_t ReadFromPrinter() override { return kPrinterOk; }
 
+    // MENU_NAME_KEY=PRINTER_INFORMATION gives the page's title as the menu text.
+    QString MenuName(const QString& key) const override
+    {
+        if (key != QLatin1String("PRINTER_INFORMATION"))
+            return {};
+        return LanguageString(QStringLiteral("PRINTER_INFO_PAGE"), 0,
+                              QStringLiteral("Printer Information"));
+    }
+
     std::unique_ptr<PageBase> CreatePage() override
     {
         return std::make_unique<PrinterInfoPage>(Context());

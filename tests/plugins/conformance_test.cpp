@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 
 namespace {
@@ -90,6 +91,47 @@ TEST_P(ShippedPlugin, DescribesABlockThatRegistersWithValidDefaults)
     // A block of somebody else is not the plug-in's to fill.
     EXPECT_NE(plugin.setDefaults(0x7777), 0);
     EXPECT_EQ(plugin.finalize(), 0);
+}
+
+TEST_P(ShippedPlugin, MenuNameByKeyInTwoCalls)
+{
+    ASSERT_EQ(host.Bind(plugin), 0);
+    const std::map<std::string, QString> keys = {{"libQpuPrintSettings.so", "PRINT_SETTINGS"},
+                                                 {"libQpuMemorySwitch.so", "MEMORY_SWITCHES"},
+                                                 {"libQpuPrinterInfo.so", "PRINTER_INFORMATION"}};
+    const QString key = keys.at(GetParam());
+    int32_t required = 0;
+    ASSERT_EQ(plugin.getMenuName(reinterpret_cast<const QpuChar16*>(key.utf16()),
+                                 int32_t(key.size()), nullptr, 0, &required),
+              QPU_PLUGIN_BUFFER_TOO_SMALL);
+    ASSERT_GT(required, 1);
+    std::vector<QpuChar16> buffer(size_t(required), u'x');
+    // One unit short is still too small.
+    EXPECT_EQ(plugin.getMenuName(reinterpret_cast<const QpuChar16*>(key.utf16()),
+                                 int32_t(key.size()), buffer.data(), required - 1, &required),
+              QPU_PLUGIN_BUFFER_TOO_SMALL);
+    ASSERT_EQ(plugin.getMenuName(reinterpret_cast<const QpuChar16*>(key.utf16()),
+                                 int32_t(key.size()), buffer.data(), required, &required),
+              0);
+    const QString name = QString::fromUtf16(buffer.data());
+    EXPECT_FALSE(name.isEmpty());
+    EXPECT_EQ(qsizetype(required), name.size() + 1);
+    // Another key, or none: no text.
+    const QString other = QStringLiteral("LOGO");
+    EXPECT_NE(plugin.getMenuName(reinterpret_cast<const QpuChar16*>(other.utf16()),
+                                 int32_t(other.size()), nullptr, 0, &required),
+              0);
+    EXPECT_NE(plugin.getMenuName(nullptr, 0, nullptr, 0, &required), 0);
+    // In Japanese the text comes from the language file.
+    host.SetLanguage(0x0411);
+    int32_t jaRequired = 0;
+    plugin.getMenuName(reinterpret_cast<const QpuChar16*>(key.utf16()), int32_t(key.size()),
+                       nullptr, 0, &jaRequired);
+    std::vector<QpuChar16> ja(size_t(std::max(jaRequired, 1)));
+    ASSERT_EQ(plugin.getMenuName(reinterpret_cast<const QpuChar16*>(key.utf16()),
+                                 int32_t(key.size()), ja.data(), jaRequired, &jaRequired),
+              0);
+    EXPECT_NE(QString::fromUtf16(ja.data()), name);
 }
 
 TEST_P(ShippedPlugin, DependencyCountProtocol)

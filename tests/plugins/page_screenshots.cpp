@@ -51,7 +51,8 @@ bool Shoot(const QString& folder, const char* library, const QString& name, int 
     if (!plugin.RequiredExportsPresent() || host.Bind(plugin) != 0)
         return false;
     // The identity block belongs to the utility's printer setting page.
-    if (host.DataMgr().FindBlock(0x10001) < 0 && host.DataMgr().AddBlock(0x10001, 0x10000, 992) != 0)
+    if (host.DataMgr().FindBlock(0x10001) < 0 &&
+        host.DataMgr().AddBlock(0x10001, 0x10000, 992) != 0)
         return false;
     WriteIdentity(host.DataMgr());
     if (printer)

@@ -14,6 +14,14 @@ QString SettingPagePlugin::MenuName(const QString&) const
     return {};
 }
 
+QString SettingPagePlugin::LanguageString(const QString& window, int number,
+                                          const QString& english) const
+{
+    LangTexts texts;
+    texts.Load(m_context.state, {window});
+    return texts.String(window, number, english);
+}
+
 int32_t SettingPagePlugin::Initialize(void* mainFrame, void* pagePane, AppState* state)
 {
     if (m_initialised)

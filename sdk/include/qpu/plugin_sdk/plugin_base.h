@@ -31,7 +31,8 @@ public:
     // Reads the printer's settings into the data block; runs on the worker thread. 1 all
     // read, -64 stop reading, other: some settings not read.
     virtual int32_t ReadFromPrinter() { return 1; }
-    // The menu text under a key; empty when the plug-in has none.
+    // The menu text under a key (a menu file's MENU_NAME_KEY); empty when the plug-in has
+    // none for it.
     virtual QString MenuName(const QString& key) const;
     // Creates the page; called on the first entry.
     virtual std::unique_ptr<PageBase> CreatePage() = 0;
@@ -49,6 +50,8 @@ public:
     void* ActiveView() const;
 
     const PluginContext& Context() const { return m_context; }
+    // Text n of a window's _STR section in the current language, else english.
+    QString LanguageString(const QString& window, int number, const QString& english) const;
     bool Initialised() const { return m_initialised; }
     PageBase* Page() const { return m_page.data(); }
 
