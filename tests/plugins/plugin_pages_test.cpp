@@ -122,6 +122,25 @@ TEST_F(PluginOverEmulator, PrintSettingsReadFillsTheBlockFromThePrinter)
     EXPECT_EQ(Child<QComboBox>("speed")->currentData().toInt(), 7);
 }
 
+TEST_F(PluginOverEmulator, AFreshReadUpdatesTheShownPageUnlessTheUserIsEditing)
+{
+    Load("libQpuPrintSettings.so");
+    ASSERT_EQ(plugin->changeMenuState(QPU_MENU_STATE_ENTER), 0);
+    auto* density = Child<QComboBox>("density");
+    printer.control("custom 5 120");
+    ASSERT_EQ(plugin->readPrinterSettings(), 1);
+    EXPECT_TRUE(WaitFor([&] { return density->currentData().toInt() == 120; }, 2000));
+    // An edit in progress is not overwritten by the next read; the block still follows
+    // the printer.
+    Choose(Child<QComboBox>("speed"), 8);
+    printer.control("custom 5 70");
+    ASSERT_EQ(plugin->readPrinterSettings(), 1);
+    WaitFor([] { return false; }, 200);
+    EXPECT_EQ(density->currentData().toInt(), 120);
+    EXPECT_EQ(Child<QComboBox>("speed")->currentData().toInt(), 8);
+    EXPECT_EQ(ReadBlock<PrintSettingsBlock>(0x10005).printDensity, 70);
+}
+
 TEST_F(PluginOverEmulator, PrintSettingsReadOfASilentPrinterKeepsTheBlock)
 {
     Load("libQpuPrintSettings.so");
