@@ -29,11 +29,21 @@ constexpr int kGerman = 0x0407;
 constexpr int kHighestNumberProbed = 9999;
 
 const QStringList kWindowNames = {
-    QStringLiteral("MAIN_WINDOW"),          QStringLiteral("MENU_ITEM"),
-    QStringLiteral("PRT_STATUS"),           QStringLiteral("PRT_SELECT_DLG"),
-    QStringLiteral("PORT_ADD_DLG"),         QStringLiteral("SELECT_LANG_DLG"),
-    QStringLiteral("PRINTER_SETTING_VIEW"), QStringLiteral("QP_UTILITY_APP"),
-    QStringLiteral("PLUGIN_COMMON"),        QStringLiteral("MSG_CONFIRM_SAVE_FILE"),
+    QStringLiteral("MAIN_WINDOW"),
+    QStringLiteral("MENU_ITEM"),
+    QStringLiteral("PRT_STATUS"),
+    QStringLiteral("PRT_SELECT_DLG"),
+    QStringLiteral("PORT_ADD_DLG"),
+    QStringLiteral("SELECT_LANG_DLG"),
+    QStringLiteral("PRINTER_SETTING_VIEW"),
+    QStringLiteral("QP_UTILITY_APP"),
+    QStringLiteral("PLUGIN_COMMON"),
+    QStringLiteral("MSG_CONFIRM_SAVE_FILE"),
+    // Windows of the shipped setting-page plug-ins.
+    QStringLiteral("PLUGIN_PAGE"),
+    QStringLiteral("PRINT_SETTINGS_PAGE"),
+    QStringLiteral("MEMORY_SWITCH_PAGE"),
+    QStringLiteral("PRINTER_INFO_PAGE"),
 };
 
 enum class Kind
