@@ -1,0 +1,108 @@
+# Installation of the program folder and the Debian packages built from it with CPack:
+#
+#   cmake --build build --target package
+#
+# builds qp60util_<version>_<arch>.deb (the utility) and qp60util-emulator_<version>_<arch>.deb
+# (the printer emulator for demonstrations and tests). `cmake --install` installs the same
+# files: the program folder <prefix>/lib/qp60util/, the link <prefix>/bin/qp60util, the
+# desktop entry and the icon. The executable and its libraries find each other through
+# /proc/self/exe, which resolves the link, so the program folder stays whole.
+
+include(GNUInstallDirs)
+
+set(QPU_INSTALL_APP_DIR lib/qp60util)
+set(QPU_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
+
+# The program folder, as the build stages it in build/app/: the executable, the
+# communication and printer information libraries, the shipped plug-ins and the product
+# data. The emulator is a component of its own.
+set(qpu_runtime_targets qp60util QPComm PrtInfMgrDLL)
+get_property(qpu_plugin_dirs DIRECTORY ${CMAKE_SOURCE_DIR}/plugins PROPERTY SUBDIRECTORIES)
+foreach(dir IN LISTS qpu_plugin_dirs)
+    get_property(dir_targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target IN LISTS dir_targets)
+        get_target_property(type ${target} TYPE)
+        if(type STREQUAL "MODULE_LIBRARY")
+            list(APPEND qpu_runtime_targets ${target})
+        endif()
+    endforeach()
+endforeach()
+foreach(target IN LISTS qpu_runtime_targets)
+    if(TARGET ${target})
+        install(TARGETS ${target}
+            RUNTIME DESTINATION ${QPU_INSTALL_APP_DIR} COMPONENT Runtime
+            LIBRARY DESTINATION ${QPU_INSTALL_APP_DIR} COMPONENT Runtime)
+    endif()
+endforeach()
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/program/
+    DESTINATION ${QPU_INSTALL_APP_DIR}
+    COMPONENT Runtime
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+    DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+                          GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# <prefix>/bin/qp60util -> ../lib/qp60util/qp60util, relative so the tree can be unpacked
+# anywhere.
+install(CODE "
+    set(bin_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    file(MAKE_DIRECTORY \"\${bin_dir}\")
+    message(STATUS \"Installing: \${bin_dir}/qp60util\")
+    file(CREATE_LINK ../${QPU_INSTALL_APP_DIR}/qp60util \"\${bin_dir}/qp60util\" SYMBOLIC)
+" COMPONENT Runtime)
+
+install(FILES ${QPU_PACKAGING_DIR}/qp60util.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT Runtime)
+install(FILES ${QPU_PACKAGING_DIR}/qp60util.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps COMPONENT Runtime)
+
+if(TARGET qpr60-emulator)
+    install(TARGETS qpr60-emulator
+        RUNTIME DESTINATION ${QPU_INSTALL_APP_DIR} COMPONENT Emulator)
+    install(CODE "
+        set(bin_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        file(MAKE_DIRECTORY \"\${bin_dir}\")
+        message(STATUS \"Installing: \${bin_dir}/qpr60-emulator\")
+        file(CREATE_LINK ../${QPU_INSTALL_APP_DIR}/qpr60-emulator
+             \"\${bin_dir}/qpr60-emulator\" SYMBOLIC)
+    " COMPONENT Emulator)
+endif()
+
+# Debian packages, one per component.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME qp60util)
+set(CPACK_PACKAGE_VENDOR "VORKA")
+set(CPACK_PACKAGE_CONTACT "VORKA QP-R60 Utility team <qp60util@localhost>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Setup utility for the QP-R60 receipt printer")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_COMPONENTS_ALL Runtime Emulator)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps derives the Qt 6, libcups2 and C++ runtime dependencies from the ELF
+# files; a machine without it gets the list written out.
+find_program(QPU_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(QPU_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(qpu_runtime_depends "adduser")
+else()
+    set(qpu_runtime_depends
+        "adduser, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), libqt6network6 (>= 6.2), libcups2, libstdc++6, libc6")
+endif()
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME qp60util)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "${qpu_runtime_depends}")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+    ${QPU_PACKAGING_DIR}/postinst ${QPU_PACKAGING_DIR}/postrm)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
+    "Setup utility for the QP-R60 receipt printer\n The QP-R60 Utility finds the printer on a serial, parallel, USB, Ethernet or\n Bluetooth port, shows its identity and status and reads, changes and writes\n back its settings through setting pages.")
+set(CPACK_DEBIAN_EMULATOR_PACKAGE_NAME qp60util-emulator)
+set(CPACK_DEBIAN_EMULATOR_DESCRIPTION
+    "QP-R60 printer emulator\n A QP-R60 receipt printer on TCP and pseudo-terminals, for demonstrations\n and tests of the QP-R60 Utility without a printer.")
+set(CPACK_COMPONENT_RUNTIME_DISPLAY_NAME "QP-R60 Utility")
+set(CPACK_COMPONENT_EMULATOR_DISPLAY_NAME "QP-R60 printer emulator")
+
+include(CPack)

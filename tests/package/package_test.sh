@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# Builds the Debian packages of the QP-R60 Utility, unpacks them into a temporary root
+# (never into this system), checks what they hold, runs their maintainer scripts against
+# stand-in commands and starts the unpacked utility offscreen in start mode 4.
+#
+#   package_test.sh <build folder> <version>
+# shellcheck disable=SC2016 # the stand-in commands written below expand their own variables
+set -uo pipefail
+
+bindir=$(cd "$1" && pwd)
+version=$2
+arch=$(dpkg --print-architecture)
+main_deb="$bindir/qp60util_${version}_${arch}.deb"
+emu_deb="$bindir/qp60util-emulator_${version}_${arch}.deb"
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/qpu-package.XXXXXX")
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+failures=0
+pass() { echo "ok   $1"; }
+fail() {
+    echo "FAIL $1"
+    failures=$((failures + 1))
+}
+check() {
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+# --- build -------------------------------------------------------------------------------
+rm -f "$main_deb" "$emu_deb"
+if ! timeout 900 cmake --build "$bindir" --target package -j2 >"$tmp/build.log" 2>&1; then
+    tail -n 40 "$tmp/build.log"
+    fail "cmake --build --target package"
+    exit 1
+fi
+check "main package built: ${main_deb##*/}" test -f "$main_deb"
+check "emulator package built: ${emu_deb##*/}" test -f "$emu_deb"
+[ -f "$main_deb" ] && [ -f "$emu_deb" ] || exit 1
+echo "size: $(stat -c %s "$main_deb") bytes (${main_deb##*/}), $(stat -c %s "$emu_deb") bytes (${emu_deb##*/})"
+
+# --- control fields ----------------------------------------------------------------------
+field() { dpkg-deb -f "$1" "$2"; }
+check "main package is named qp60util" test "$(field "$main_deb" Package)" = qp60util
+check "emulator package is named qp60util-emulator" \
+    test "$(field "$emu_deb" Package)" = qp60util-emulator
+check "version $version" test "$(field "$main_deb" Version)" = "$version"
+depends=$(field "$main_deb" Depends)
+echo "Depends: $depends"
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libcups2 adduser; do
+    # Debian releases with 64-bit time name the Qt libraries with a "t64" suffix.
+    check "main package depends on $lib" grep -Eq "(^|, )${lib}(t64)?( |,|$)" <<<"$depends"
+done
+
+# --- file lists --------------------------------------------------------------------------
+root="$tmp/root"
+emu_root="$tmp/emu-root"
+dpkg -x "$main_deb" "$root" || fail "dpkg -x main package"
+dpkg -x "$emu_deb" "$emu_root" || fail "dpkg -x emulator package"
+app="$root/usr/lib/qp60util"
+echo "--- main package:"
+dpkg-deb -c "$main_deb" | awk '{ print $1, $3, $6, $7, $8 }'
+
+# Every file the build stages in its program folder ships, except the emulator; the
+# package holds nothing else there.
+(cd "$bindir/app" && find . -type f ! -name qpr60-emulator | sort) >"$tmp/staged"
+(cd "$app" && find . -type f | sort) >"$tmp/shipped"
+check "the program folder holds what the build stages, without the emulator" \
+    diff -u "$tmp/staged" "$tmp/shipped"
+for f in qp60util libQPComm.so libPrtInfMgrDLL.so SETTING.INI MENUITEM.DAT LANG/0409.DAT; do
+    check "ships /usr/lib/qp60util/$f" test -f "$app/$f"
+done
+check "ships setting-page plug-ins libQpu*.so" compgen -G "$app/libQpu*.so"
+check "qp60util is executable" test -x "$app/qp60util"
+check "/usr/bin/qp60util is a relative link to the program folder" \
+    test "$(readlink "$root/usr/bin/qp60util")" = ../lib/qp60util/qp60util
+check "no emulator in the main package" \
+    test -z "$(dpkg-deb -c "$main_deb" | grep -i emulator)"
+check "emulator package holds the emulator" test -x "$emu_root/usr/lib/qp60util/qpr60-emulator"
+check "emulator package links /usr/bin/qpr60-emulator" \
+    test "$(readlink "$emu_root/usr/bin/qpr60-emulator")" = ../lib/qp60util/qpr60-emulator
+files_of() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ { print $6 }' | sort; }
+check "the two packages share no file" test -z "$(comm -12 <(files_of "$main_deb") <(files_of "$emu_deb"))"
+check "files are owned by root" \
+    test -z "$(dpkg-deb -c "$main_deb" | awk '$2 != "root/root"')"
+
+desktop="$root/usr/share/applications/qp60util.desktop"
+check "desktop entry shipped" test -f "$desktop"
+for line in "Type=Application" "Name=QP-R60 Utility" "Exec=qp60util" "Icon=qp60util"; do
+    check "desktop entry: $line" grep -qx "$line" "$desktop"
+done
+if command -v desktop-file-validate >/dev/null; then
+    check "desktop entry validates" desktop-file-validate "$desktop"
+fi
+icon="$root/usr/share/icons/hicolor/256x256/apps/qp60util.png"
+check "icon shipped" test -f "$icon"
+# PNG signature, then the IHDR chunk with width and height 256.
+check "icon is a 256x256 PNG" test "$(od -An -tx1 -N24 "$icon" | tr -d ' \n')" = \
+    "89504e470d0a1a0a0000000d494844520000010000000100"
+
+# --- maintainer scripts ------------------------------------------------------------------
+control="$tmp/control"
+dpkg-deb -e "$main_deb" "$control"
+for script in postinst postrm; do
+    check "$script present and executable" test -x "$control/$script"
+    check "$script passes sh -n" sh -n "$control/$script"
+done
+
+# The scripts run with stand-ins for the commands that change the system; each stand-in
+# logs its arguments. getent answers as $GROUP_EXISTS says.
+stubs="$tmp/stubs"
+mkdir -p "$stubs"
+for cmd in addgroup mkdir chown chmod rm rmdir; do
+    printf '#!/bin/sh\necho "%s $*" >>"$STUB_LOG"\n' "$cmd" >"$stubs/$cmd"
+done
+printf '#!/bin/sh\necho "getent $*" >>"$STUB_LOG"\nexit "$GETENT_STATUS"\n' >"$stubs/getent"
+# dpkg-statoverride --list: no override (status 1).
+printf '#!/bin/sh\necho "dpkg-statoverride $*" >>"$STUB_LOG"\nexit 1\n' >"$stubs/dpkg-statoverride"
+chmod +x "$stubs"/*
+run_script() { # <log> <getent status> <script> <args...>
+    local log=$1 status=$2
+    shift 2
+    : >"$log"
+    env -i PATH="$stubs" STUB_LOG="$log" GETENT_STATUS="$status" /bin/sh "$@"
+}
+log="$tmp/stub.log"
+settings=/var/lib/VORKA/QP60Utl
+check "postinst configure succeeds without the group" run_script "$log" 2 "$control/postinst" configure
+check "postinst creates the missing group" grep -qx "addgroup --system lpadmin" "$log"
+check "postinst creates the settings folder" grep -qx "mkdir -p $settings" "$log"
+check "postinst gives it to group lpadmin" grep -qx "chown root:lpadmin $settings" "$log"
+check "postinst makes it group-writable with set-group-ID" grep -qx "chmod 2775 $settings" "$log"
+check "postinst configure succeeds with the group" run_script "$log" 0 "$control/postinst" configure
+check "postinst leaves an existing group alone" test -z "$(grep addgroup "$log")"
+check "postinst refuses an unknown action" \
+    test "$(run_script "$log" 0 "$control/postinst" bogus 2>/dev/null; echo $?)" = 1
+check "postrm purge succeeds" run_script "$log" 0 "$control/postrm" purge
+check "postrm purge removes the settings folder" grep -qx "rm -rf $settings" "$log"
+check "postrm remove succeeds" run_script "$log" 0 "$control/postrm" remove
+check "postrm remove keeps the settings" test ! -s "$log"
+
+# --- the unpacked utility ----------------------------------------------------------------
+run="$tmp/run"
+mkdir -p "$run/appdata" "$run/userdata" "$run/xdg"
+chmod 700 "$run/xdg"
+"$bindir/app/qpr60-emulator" --tcp 127.0.0.1:0 --discovery 127.0.0.1:0 \
+    --state "$run/printer-state.txt" >"$run/emulator.out" 2>"$run/emulator.err" &
+pids+=($!)
+for _ in $(seq 1 100); do
+    grep -qx ready "$run/emulator.out" 2>/dev/null && break
+    sleep 0.1
+done
+address=$(awk '$1 == "listening" && $2 == "tcp" { print $3; exit }' "$run/emulator.out")
+check "emulator listens on loopback" grep -q '^127\.0\.0\.1:' <<<"$address"
+# Its port in the communication library's port list: one Ethernet record "NET",
+# port name "address:port", device name "QP-R60".
+mkdir -p "$run/appdata/VORKA/QPComm"
+perl -e '
+    my ($name, $out) = @ARGV;
+    my $utf16 = sub { join("", map { $_ . "\0" } split(//, $_[0])) };
+    my $record = "\0" x 5764;
+    my $put = sub { my ($o, $t) = @_; my $b = $utf16->($t); substr($record, $o, length $b) = $b; };
+    $put->(0, "NET"); $put->(520, $name); $put->(2092, "QP-R60");
+    open(my $fh, ">:raw", $out) or die "$out: $!";
+    print $fh "QPCPORTS", pack("VV", 1, 1), $record;
+    close($fh) or die "$out: $!";
+' "$address" "$run/appdata/VORKA/QPComm/ports.dat"
+
+utility_env=(env -u LD_LIBRARY_PATH -u QP60UTIL_TEST_HOOK -u QP60UTIL_TEST_IDENTITY
+    QT_QPA_PLATFORM=offscreen QPCOMM_DISCOVERY_ADDR=127.0.0.1
+    QP60UTIL_COMMON_APPDATA="$run/appdata" QP60UTIL_USER_APPDATA="$run/userdata"
+    XDG_RUNTIME_DIR="$run/xdg" QP60UTIL_SYSCONF="$run/sysconf" TMPDIR="$run")
+"${utility_env[@]}" "$root/usr/bin/qp60util" "/mF$run/out.dat" >"$run/utility.out" 2>"$run/utility.err" &
+utility=$!
+pids+=("$utility")
+
+# The main window opens the activation channel just before it shows.
+channel="$run/xdg/QP-R60_UTILITY_QP-R60"
+for _ in $(seq 1 300); do
+    [ -S "$channel" ] && break
+    kill -0 "$utility" 2>/dev/null || break
+    sleep 0.1
+done
+check "the unpacked utility shows its main window (activation channel open)" test -S "$channel"
+sleep 1
+check "the utility keeps running" kill -0 "$utility"
+check "it runs from the unpacked program folder" \
+    test "$(readlink "/proc/$utility/exe")" = "$app/qp60util"
+check "it maps nothing from the build's program folder" \
+    test -z "$(grep -F "$bindir/app/" "/proc/$utility/maps" 2>/dev/null)"
+check "it created the shared settings folder" test -d "$run/appdata/VORKA/QP60Utl"
+# A second copy finds the first, asks it to the front and ends.
+check "a second copy hands over to the running one and ends" \
+    timeout 20 "${utility_env[@]}" "$root/usr/bin/qp60util" "/mF$run/out.dat"
+check "the first copy is still running" kill -0 "$utility"
+
+kill -TERM "$utility" 2>/dev/null
+for _ in $(seq 1 100); do
+    kill -0 "$utility" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$utility" 2>/dev/null; then
+    fail "the utility ends on SIGTERM within 10 s"
+else
+    wait "$utility"
+    status=$?
+    check "the utility ends on SIGTERM (status $status)" test "$status" = 143 -o "$status" = 0
+fi
+if grep -Eiq 'error|fatal|abort|segmentation' "$run/utility.err"; then
+    fail "the utility printed no error"
+else
+    pass "the utility printed no error"
+fi
+echo "--- utility stderr:"
+cat "$run/utility.err"
+
+echo "$failures failure(s)"
+[ "$failures" -eq 0 ]
