@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <sys/resource.h>
@@ -121,18 +122,23 @@ TEST_F(JobRunner, OfflineOrUnknownStateRefusesWithoutTakingTheLock)
 
 TEST_F(JobRunner, RefusedStateNeverWaitsForAppLock)
 {
-    // Another thread holds AppLock: a refused job must answer at once, not wait for it.
+    // Another thread holds AppLock for up to two seconds: a refused job must answer at
+    // once, not wait for the lock.
     std::atomic<bool> release{false};
     std::thread holder([&] {
         app.lock.lock();
-        while (!release)
+        const auto start = std::chrono::steady_clock::now();
+        while (!release && std::chrono::steady_clock::now() - start < std::chrono::seconds(2))
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         app.lock.unlock();
     });
     while (LockFreeForOthers())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     frame.state = 16;
+    QElapsedTimer timer;
+    timer.start();
     EXPECT_EQ(page->RunPrinterJob([](CCommonFormView&) { return 1; }), -64);
+    EXPECT_LT(timer.elapsed(), 1500);
     release = true;
     holder.join();
 }

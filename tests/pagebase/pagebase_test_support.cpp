@@ -123,10 +123,19 @@ MessageBoxWatcher::MessageBoxWatcher(QMessageBox::StandardButton answer) : m_ans
 
 void MessageBoxWatcher::Poll()
 {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr || !box->isVisible())
+    // Any visible box, whether or not another modal window (the progress dialog) is up.
+    QMessageBox* box = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* candidate = qobject_cast<QMessageBox*>(window);
+        if (candidate != nullptr && candidate->isVisible())
+            box = candidate;
+    }
+    if (box == nullptr)
         return;
-    boxes.push_back(Box{box->windowTitle(), box->text(), box->icon(), box->parentWidget()});
+    QWidget* owner = box->parentWidget();
+    boxes.push_back(
+        Box{box->windowTitle(), box->text(), box->icon(), owner,
+            owner != nullptr ? QString::fromLatin1(owner->metaObject()->className()) : QString()});
     QAbstractButton* button = box->button(m_answer);
     if (button == nullptr)
         button = box->buttons().value(0);

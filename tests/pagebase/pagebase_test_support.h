@@ -75,7 +75,8 @@ public:
         QString title;
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QWidget* owner = nullptr;
+        QWidget* owner = nullptr; // may be gone by the time the test looks
+        QString ownerClass;       // the owner's class name while the box was up
     };
 
     explicit MessageBoxWatcher(QMessageBox::StandardButton answer = QMessageBox::Ok);

@@ -5,6 +5,7 @@
 
 #include "app/fixed_text.h"
 #include "emulator_process.h"
+#include "mainwnd/main_frame.h"
 #include "mainwnd/menu_item.h"
 #include "pages/output_file.h"
 #include "pages/printer_setting_view.h"
@@ -366,6 +367,36 @@ TEST_F(PrinterInfoBinding, MissingLibrary)
 {
     EXPECT_EQ(Bind("nowhere"), -24);
     EXPECT_FALSE(ctrl->Page()->Library().IsLoaded());
+}
+
+} // namespace
+
+namespace {
+
+// The read through the real main frame and its progress dialog.
+TEST_F(PrinterSettingPage, ReadBehindTheRealProgressDialog)
+{
+    CMainFrame mainFrame(app.state.get());
+    ctrl = std::make_unique<CPrinterSettingViewCtrl>();
+    ASSERT_EQ(ctrl->Initialize(app.state.get(), &mainFrame, &parent), 0);
+    ASSERT_EQ(app.dataMgr.AddBlock(0x10001, 0x10000, 992), 0);
+    ASSERT_EQ(ctrl->InitSettingData(0x10001), 0);
+    ctrl->Page()->SetCheckClock(clock.Make());
+    PluginControl('c')->readResult = 0;
+
+    MessageBoxWatcher watcher;
+    EXPECT_EQ(ctrl->ReadAllSettings(&entries), 0);
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text,
+              QStringLiteral("Could not get some settings from the printer."));
+    // The warning is owned by the frame's progress dialog.
+    EXPECT_EQ(watcher.boxes[0].ownerClass, QStringLiteral("CCommStateDlg"));
+    EXPECT_EQ(mainFrame.ProgressDialog(), nullptr); // gone with the job
+    EXPECT_EQ(app.dataMgr.SaveEnabled(), 0);
+    PrinterInfoBlock block;
+    ASSERT_TRUE(ctrl->ReadPrinterInfo(&block));
+    EXPECT_EQ(Text(block, PrinterInfoText::ModelName), QStringLiteral("QP-R60"));
+    ctrl.reset();
 }
 
 } // namespace
