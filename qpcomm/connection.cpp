@@ -166,14 +166,28 @@ void Connection::purgeLocked(std::unique_lock<std::mutex>& lock)
     }
     m_frames.clear();
     m_readOffset = 0;
+    // The start of an answer still in the framer is left over too; its rest, should it
+    // come, is skipped by the framer.
+    m_parser.discardPartial();
     m_parser.setEpoch(++m_epoch);
 }
 
 void Connection::purge()
 {
     std::lock_guard call(m_callMutex);
+    forgetTimedOutReadLocked();
     std::unique_lock lock(m_mutex);
     purgeLocked(lock);
+}
+
+void Connection::forgetTimedOutReadLocked()
+{
+    if (m_readTimedOut && m_transport->freshAfterReconnect()) {
+        // A raw read gave up waiting: whatever answer is still on its way must not reach
+        // a later request. Where a new connection carries nothing of the old, start afresh.
+        dropLinkLocked();
+    }
+    m_readTimedOut = false;
 }
 
 int32_t Connection::send(const std::vector<uint8_t>& request)
@@ -230,6 +244,7 @@ int32_t Connection::transactLocked(const std::vector<uint8_t>& request, FrameKin
                                    std::size_t count, std::vector<Frame>* answers, int timeoutMs)
 {
     answers->clear();
+    forgetTimedOutReadLocked();
     if (const int32_t link = ensureLinkLocked(); link != QPC_OK) {
         return link;
     }
@@ -297,6 +312,10 @@ int32_t Connection::read(uint8_t* buffer, std::size_t capacity, std::size_t* rec
             return QPC_ERR_CONNECTION_LOST;
         }
         if (m_cv.wait_until(lock, deadline) == std::cv_status::timeout && m_frames.empty()) {
+            // An answer may still be coming: the next purge makes sure it is not taken
+            // for a later one.
+            m_mayHaveStale = true;
+            m_readTimedOut = true;
             return QPC_ERR_TIMEOUT;
         }
     }

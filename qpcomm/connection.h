@@ -63,6 +63,8 @@ private:
     int32_t ensureLinkLocked();
     // Has the reader park and marks the link down; the next request opens it again.
     void dropLinkLocked();
+    // Before a purge: a raw read that timed out may leave an answer on its way.
+    void forgetTimedOutReadLocked();
     int32_t transactLocked(const std::vector<uint8_t>& request, FrameKind kind, std::size_t count,
                            std::vector<Frame>* answers, int timeoutMs);
 
@@ -79,6 +81,7 @@ private:
     bool m_stopping = false;
     bool m_dropRequested = false;
     bool m_mayHaveStale = false;
+    bool m_readTimedOut = false; // a raw read gave up since the last purge (m_callMutex)
     Clock::time_point m_lastReceived{};
     StatusListener m_statusListener;
     std::thread m_reader;

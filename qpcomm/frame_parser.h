@@ -28,6 +28,11 @@ struct Frame
 // bytes are split over reads. Unsolicited status blocks are recognised by their fixed bit
 // pattern; a block whose later bytes break the pattern is rejected and its bytes parsed
 // again as ordinary input.
+//
+// A setting answer holds only its header 37, one kind byte (20, 21 or 27), digits, 1F and
+// the terminator 00. A byte that cannot be part of it ends it as broken: the partial frame
+// is dropped and the framer resynchronises on that byte (a text header, a status byte, or
+// 37 followed by a kind byte, which only ever begins an answer).
 class FrameParser
 {
 public:
@@ -40,9 +45,15 @@ public:
     void feed(const uint8_t* data, std::size_t length);
     // Frames that start from now on belong to the new epoch.
     void setEpoch(uint64_t epoch) { m_epoch = epoch; }
-    // Drops a partly received frame (after a lost link).
-    void reset() { m_current.bytes.clear(); }
+    // Drops a partly received frame and forgets any resynchronisation (after a lost link).
+    void reset();
+    // Drops a partly received answer (on a purge). Its rest may still be on its way, so the
+    // bytes that follow are skipped up to the answer's terminator 00, unless a frame start
+    // that cannot belong to the rest comes first. True when a partial frame was dropped.
+    bool discardPartial();
+    bool skipping() const { return m_skipping; }
     std::size_t rejectedStatusBlocks() const { return m_rejected; }
+    std::size_t droppedFrames() const { return m_dropped; }
 
     static bool isStatusBlockStart(uint8_t b) { return (b & 0x93) == 0x10; }
     static bool isStatusBlockFollower(uint8_t b) { return (b & 0x90) == 0x00; }
@@ -50,6 +61,9 @@ public:
 
 private:
     void feedByte(uint8_t b);
+    void feedStart(uint8_t b);
+    void feedSetting(uint8_t b);
+    void skipByte(uint8_t b);
     void startFrame(FrameKind kind, uint8_t b);
     void emit();
 
@@ -57,6 +71,12 @@ private:
     Frame m_current;
     uint64_t m_epoch = 0;
     std::size_t m_rejected = 0;
+    std::size_t m_dropped = 0;
+    // Skipping the rest of a dropped answer of kind m_skippedKind.
+    bool m_skipping = false;
+    FrameKind m_skippedKind = FrameKind::Raw;
+    // A 37 seen while skipping: a digit of the rest, or the header of a new setting answer.
+    bool m_skippedSeven = false;
 };
 
 } // namespace qpcomm

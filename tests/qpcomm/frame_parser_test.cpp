@@ -126,6 +126,112 @@ TEST_F(FrameParserTest, ResetDropsAPartialFrame)
     EXPECT_EQ(printer_commands::parseText(frames[0]), "q");
 }
 
+// Answers cut off by a time-out: what a purge drops and how the framer finds its way back.
+class ResyncTest : public FrameParserTest
+{
+protected:
+    const std::vector<uint8_t> answer{0x37, 0x27, 0x35, 0x1F, 0x31, 0x30, 0x30, 0x00};
+
+    void feed(const std::vector<uint8_t>& bytes) { parser.feed(bytes.data(), bytes.size()); }
+    void expectOnly(FrameKind kind, const std::vector<uint8_t>& bytes)
+    {
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_EQ(frames[0].kind, kind);
+        EXPECT_EQ(frames[0].bytes, bytes);
+    }
+};
+
+TEST_F(ResyncTest, RestOfADiscardedSettingAnswerIsSkipped)
+{
+    feed({0x37, 0x27, 0x35, 0x1F});
+    EXPECT_TRUE(parser.discardPartial());
+    EXPECT_TRUE(parser.skipping());
+    feed({0x31, 0x30, 0x30, 0x00});
+    EXPECT_FALSE(parser.skipping());
+    feed(answer);
+    expectOnly(FrameKind::Setting, answer);
+}
+
+TEST_F(ResyncTest, NextSettingAnswerIsFoundWhenTheRestNeverComes)
+{
+    feed({0x37, 0x27, 0x35, 0x1F});
+    parser.discardPartial();
+    feed(answer);
+    expectOnly(FrameKind::Setting, answer);
+}
+
+TEST_F(ResyncTest, AnswerGluedToAnUnfinishedOneIsTakenApartWithoutAPurge)
+{
+    feed({0x37, 0x27, 0x35, 0x1F, 0x37, 0x27, 0x35, 0x1F, 0x31, 0x30, 0x30, 0x00});
+    expectOnly(FrameKind::Setting, answer);
+    EXPECT_EQ(parser.droppedFrames(), 1u);
+}
+
+TEST_F(ResyncTest, DigitSevenInTheSkippedRestStartsNothing)
+{
+    feed({0x37, 0x27, 0x35, 0x1F, 0x31});
+    parser.discardPartial();
+    feed({0x37, 0x00});           // rest "17": ends in the digit 7
+    feed({0x37, 0x21, '0', '1'}); // a memory switch answer, split
+    feed({'0', '1', '0', '1', '0', '1', 0x00});
+    expectOnly(FrameKind::Setting, {0x37, 0x21, '0', '1', '0', '1', '0', '1', '0', '1', 0x00});
+}
+
+TEST_F(ResyncTest, StatusBytesEndASettingAnswerAndAreKept)
+{
+    feed({0x37, 0x27, 0x35, 0x1F, 0x18, 0x00, 0x0C, 0x00});
+    expectOnly(FrameKind::StatusBlock, {0x18, 0x00, 0x0C, 0x00});
+    frames.clear();
+    feed({0x37, 0x27, 0x35});
+    parser.discardPartial();
+    feed({0x12});
+    expectOnly(FrameKind::RealtimeStatus, {0x12});
+}
+
+TEST_F(ResyncTest, TextHeaderEndsAnySkipAndTextOnlyEndsAtItsTerminator)
+{
+    feed({0x37, 0x27});
+    parser.discardPartial();
+    feed({0x35, 0x5F, 'A', 0x00});
+    expectOnly(FrameKind::Text, {0x5F, 'A', 0x00});
+    frames.clear();
+    // The rest of a text may hold "7 " (37 20), which never starts a setting answer there.
+    feed({0x5F, 'V', '1', '.', '0'});
+    parser.discardPartial();
+    feed({'7', ' ', 'X', 0x00});
+    feed({0x37, 0x20, 0x00});
+    expectOnly(FrameKind::Setting, {0x37, 0x20, 0x00});
+    frames.clear();
+    feed({0x5F, 'O', 'L'});
+    parser.discardPartial();
+    feed({0x5F, 'Q', 'P', 0x00}); // the rest never came
+    expectOnly(FrameKind::Text, {0x5F, 'Q', 'P', 0x00});
+}
+
+TEST_F(ResyncTest, NothingToDiscardAndResetEndsTheSkip)
+{
+    EXPECT_FALSE(parser.discardPartial());
+    EXPECT_FALSE(parser.skipping());
+    feed({0x5F, 'a'});
+    parser.discardPartial();
+    parser.reset();
+    EXPECT_FALSE(parser.skipping());
+    feed({'b', 0x00});
+    ASSERT_EQ(frames.size(), 2u); // a fresh link: bytes outside a frame are raw again
+    EXPECT_EQ(frames[0].kind, FrameKind::Raw);
+}
+
+TEST_F(ResyncTest, BrokenSettingAnswersAreDroppedNotDelivered)
+{
+    // 37 without a kind byte is no answer; the byte after it is read afresh.
+    feed({0x37, 0x41, 0x37, 0x27, 0x35, 0x1F, 0x30, 0x00});
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].kind, FrameKind::Raw);
+    EXPECT_EQ(frames[0].bytes, std::vector<uint8_t>{0x41});
+    EXPECT_EQ(frames[1].bytes, (std::vector<uint8_t>{0x37, 0x27, 0x35, 0x1F, 0x30, 0x00}));
+    EXPECT_EQ(parser.droppedFrames(), 1u);
+}
+
 // Status blocks as the printer sends them for each condition, and the codes they give.
 struct BlockCase
 {
