@@ -146,14 +146,18 @@ void SerialTransport::close()
     if (isOpen()) {
         // Give the last bytes a moment to leave; output held back by flow control beyond
         // that is dropped, since close() would otherwise wait for it to drain.
+        bool drained = false;
         for (int waitedMs = 0; waitedMs < kCloseDrainMs; waitedMs += 2) {
             int pending = 0;
             if (::ioctl(fd(), TIOCOUTQ, &pending) != 0 || pending == 0) {
+                drained = true;
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        ::tcflush(fd(), TCIOFLUSH);
+        // Output that has left is not flushed: on a pseudo-terminal that would also drop
+        // what the other end has not read yet (the last request, sent just before).
+        ::tcflush(fd(), drained ? TCIFLUSH : TCIOFLUSH);
     }
     FdTransport::close();
 }
