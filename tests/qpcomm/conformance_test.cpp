@@ -303,6 +303,43 @@ TEST_P(Conformance, AnswerLaterThanTheTimeOutIsNotTakenForTheNextOne)
     }
 }
 
+TEST_P(Conformance, HalfAnswerThatTimedOutNeverJoinsTheNextAnswer)
+{
+    openPort();
+    // "_QP-" arrives, the rest never does (automatic status blocks are cut in half too, and
+    // may end the cut text as a broken answer rather than leave it to time out).
+    control("truncate on");
+    int32_t r = 0;
+    text(0x43, &r);
+    EXPECT_TRUE(r == QPC_ERR_TIMEOUT || r == QPC_ERR_BAD_ANSWER) << r;
+    control("truncate off");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(text(0x43, &r), "QP-R60") << i;
+        EXPECT_EQ(r, QPC_OK);
+    }
+    // The same through the raw entry points: purge, write, read.
+    control("truncate on");
+    const uint8_t request[3] = {0x1D, 0x49, 0x43};
+    uint32_t written = 0;
+    ASSERT_EQ(lib->write(request, 3, &written), QPC_OK);
+    uint8_t buffer[64] = {};
+    uint32_t got = 0;
+    const int32_t cut = lib->read(buffer, sizeof buffer, &got, 300);
+    EXPECT_TRUE(cut == QPC_ERR_TIMEOUT || (cut == QPC_OK && buffer[got - 1] != 'R')) << cut;
+    control("truncate off");
+    ASSERT_EQ(lib->purge(), QPC_OK);
+    ASSERT_EQ(lib->write(request, 3, &written), QPC_OK);
+    std::vector<uint8_t> answer;
+    while (answer.empty() || answer.back() != 0x00) {
+        got = 0;
+        if (lib->read(buffer, sizeof buffer, &got, 1000) != QPC_OK) {
+            break;
+        }
+        answer.insert(answer.end(), buffer, buffer + got);
+    }
+    EXPECT_EQ(answer, (std::vector<uint8_t>{0x5F, 'Q', 'P', '-', 'R', '6', '0', 0x00}));
+}
+
 TEST_P(Conformance, QueriesFromManyThreadsEachGetTheirOwnAnswer)
 {
     openPort();

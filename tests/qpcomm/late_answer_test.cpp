@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <qpu/prtinf.h>
+
 #include <arpa/inet.h>
 #include <atomic>
 #include <deque>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
@@ -337,6 +340,108 @@ TEST_P(LateAnswerTest, DeviceNameAfterATimedOutHalfAnswerWhoseRestNeverComes)
     EXPECT_EQ(modelName(&result), "QP-R60");
     EXPECT_EQ(result, QPC_OK);
 }
+
+// The printer information library asks through the table's Purge, Write and Read.
+CommLibrary* g_lib = nullptr;
+int32_t tablePurge()
+{
+    return g_lib->purge();
+}
+int32_t tableWrite(const uint8_t* data, uint32_t length, uint32_t* written)
+{
+    return g_lib->write(data, length, written);
+}
+int32_t tableRead(uint8_t* buffer, uint32_t capacity, uint32_t* received, uint32_t timeoutMs)
+{
+    return g_lib->read(buffer, capacity, received, timeoutMs);
+}
+
+class PrinterInformationPath : public LateAnswerTest
+{
+protected:
+    void SetUp() override
+    {
+        LateAnswerTest::SetUp();
+        m_module = ::dlopen(QPU_APP_DIR "/libPrtInfMgrDLL.so", RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(m_module, nullptr) << ::dlerror();
+        m_initialize = reinterpret_cast<PrtInf_Initialize_t>(::dlsym(m_module, "Initialize"));
+        m_finalize = reinterpret_cast<PrtInf_Finalize_t>(::dlsym(m_module, "Finalize"));
+        m_name = reinterpret_cast<PrtInf_GetPrinterName_t>(::dlsym(m_module, "GetPrinterName"));
+        m_information = reinterpret_cast<PrtInf_GetPrinterInformation_t>(
+            ::dlsym(m_module, "GetPrinterInformation"));
+        ASSERT_TRUE(m_initialize && m_finalize && m_name && m_information);
+        g_lib = lib.get();
+        m_table.Purge = tablePurge;
+        m_table.Write = tableWrite;
+        m_table.Read = tableRead;
+        m_handle = m_initialize(&m_table);
+        ASSERT_NE(m_handle, nullptr);
+    }
+    void TearDown() override
+    {
+        if (m_handle != nullptr) {
+            m_finalize(&m_handle);
+        }
+        if (m_module != nullptr) {
+            ::dlclose(m_module);
+        }
+        LateAnswerTest::TearDown();
+        g_lib = nullptr;
+    }
+    std::string printerName(int32_t* result)
+    {
+        char name[64] = {};
+        *result = m_name(m_handle, name, sizeof name);
+        return name;
+    }
+
+    EnvSetting m_prtinfTimeout{"PRTINF_TIMEOUT_MS", std::to_string(kTimeoutMs)};
+    void* m_module = nullptr;
+    PrtInf_Initialize_t m_initialize = nullptr;
+    PrtInf_Finalize_t m_finalize = nullptr;
+    PrtInf_GetPrinterName_t m_name = nullptr;
+    PrtInf_GetPrinterInformation_t m_information = nullptr;
+    CommLibTable m_table{};
+    PrtInfHandle m_handle = nullptr;
+};
+
+TEST_P(PrinterInformationPath, PrinterNameAfterAHalfAnswerWithALateRest)
+{
+    printer.queue(kModelNameRequest,
+                  {{0, {0x5F, 'O', 'L', 'D'}}, {kTimeoutMs * 5 / 4, {'-', 0x00}}});
+    printer.queue(kModelNameRequest, {{kTimeoutMs * 3 / 4, text("QP-R60")}});
+    int32_t result = PRTINF_OK;
+    EXPECT_EQ(printerName(&result), "");
+    EXPECT_NE(result, PRTINF_OK);
+    EXPECT_EQ(printerName(&result), "QP-R60");
+    EXPECT_EQ(result, PRTINF_OK);
+}
+
+TEST_P(PrinterInformationPath, TextCutOffDoesNotSpoilTheTextsAfterIt)
+{
+    printer.queue({0x1D, 0x49, 0x44}, {{0, {0x5F, 'Q', 'P', 'R'}}}); // serial number, cut
+    printer.queue({0x1D, 0x49, 0x43}, {{0, text("QP-R60")}});
+    printer.queue({0x1D, 0x49, 0x42}, {{0, text("VORKA")}});
+    printer.queue({0x1D, 0x49, 0x41}, {{0, text("ESC/VRK-A Ver.1.07 _x")}});
+    printer.queue({0x1D, 0x49, 0x45}, {{0, text("PC437")}});
+    PrinterInformation info{};
+    info.requestMask = PRTINF_REQUEST_ALL;
+    EXPECT_NE(m_information(m_handle, &info, 0), PRTINF_OK);
+    EXPECT_EQ(info.filledMask,
+              static_cast<int32_t>(PRTINF_REQUEST_ALL & ~1u)); // all but the serial number
+    ASSERT_NE(info.texts[1], nullptr);
+    EXPECT_STREQ(info.texts[0], "");
+    EXPECT_STREQ(info.texts[1], "QP-R60");
+    EXPECT_STREQ(info.texts[2], "VORKA");
+    EXPECT_STREQ(info.texts[3], "ESC/VRK-A Ver.1.07 _x");
+    EXPECT_STREQ(info.texts[4], "PC437");
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, PrinterInformationPath,
+                         ::testing::Values(StagedPrinter::Link::Pty, StagedPrinter::Link::Tcp),
+                         [](const auto& info) {
+                             return info.param == StagedPrinter::Link::Pty ? "Pty" : "Tcp";
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Links, LateAnswerTest,
                          ::testing::Values(StagedPrinter::Link::Pty, StagedPrinter::Link::Tcp),
