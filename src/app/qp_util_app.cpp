@@ -95,6 +95,8 @@ CQPUtilApp::~CQPUtilApp()
 {
     DeleteSplash();
     m_ownedFrame.reset();
+    // Removes itself from the application's event filters while the application is whole.
+    delete m_hook;
 }
 
 CQPUtilApp* CQPUtilApp::Instance()
@@ -122,7 +124,8 @@ int CQPUtilApp::Run()
 
 void CQPUtilApp::ShowWarning(const QString& text)
 {
-    CloseSplash();
+    if (m_splash != nullptr)
+        m_splash->CloseNow();
     QMessageBox::warning(nullptr, QString::fromLatin1(kProductTitle), text);
 }
 

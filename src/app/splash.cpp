@@ -88,3 +88,9 @@ void CSplash::Close()
     if (!m_window.isNull())
         QMetaObject::invokeMethod(m_window.data(), &QWidget::close, Qt::QueuedConnection);
 }
+
+void CSplash::CloseNow()
+{
+    if (!m_window.isNull())
+        m_window->close();
+}

@@ -72,6 +72,8 @@ public:
 
     // Posts a close to the window, when it still exists.
     void Close();
+    // Closes the window now: before a message box, which must not appear behind it.
+    void CloseNow();
     CSplashWnd* Window() const { return m_window; }
 
 private:

@@ -1,14 +1,17 @@
 #include "app/startup_ui_hook.h"
 
 #include "app/startup_test_hooks.h"
+#include "platform/activation_channel.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -74,7 +77,8 @@ StartupUiHook::StartupUiHook(QLocalSocket* socket, QObject* parent)
 
 StartupUiHook::~StartupUiHook()
 {
-    qApp->removeEventFilter(this);
+    if (QCoreApplication* app = QCoreApplication::instance(); app != nullptr)
+        app->removeEventFilter(this);
 }
 
 QString StartupUiHook::Escape(const QString& text)
@@ -124,10 +128,29 @@ bool StartupUiHook::eventFilter(QObject* watched, QEvent* event)
                 Send(QStringLiteral("shown %1 %2 %3")
                          .arg(id)
                          .arg(className, Escape(widget->windowTitle())));
+                // The window opens its activation channel as it shows itself.
+                QTimer::singleShot(0, this, [this, guard = QPointer<QWidget>(widget)] {
+                    if (guard)
+                        WatchActivation(guard);
+                });
             }
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+void StartupUiHook::WatchActivation(QWidget* window)
+{
+    for (auto* server : window->findChildren<platform::ActivationServer*>()) {
+        if (m_watchedServers.contains(server))
+            continue;
+        m_watchedServers.insert(server);
+        connect(server, &QObject::destroyed, this,
+                [this, server] { m_watchedServers.remove(server); });
+        const int id = IdOf(window);
+        connect(server, &platform::ActivationServer::activationRequested, this,
+                [this, id] { Send(QStringLiteral("activated %1").arg(id)); });
+    }
 }
 
 void StartupUiHook::OnReadyRead()
@@ -171,7 +194,7 @@ void StartupUiHook::Click(QWidget* window, const QString& button)
         for (QAbstractButton* candidate : window->findChildren<QAbstractButton*>()) {
             const bool matches = isNumber ? candidate->property("controlId").toInt() == controlId
                                           : candidate->text().remove(QLatin1Char('&')) == button;
-            if (matches) {
+            if (matches && candidate->isVisible()) {
                 target = candidate;
                 break;
             }
@@ -187,8 +210,10 @@ void StartupUiHook::Click(QWidget* window, const QString& button)
 
 void StartupUiHook::ReportState(int id, QWidget* window)
 {
-    // The texts of the labelled controls of the window, by control ID.
+    // The texts of the window's controls by control ID; a list gives its row count; the
+    // disabled controls are listed under -1.
     QStringList fields;
+    QStringList disabled;
     for (QWidget* child : window->findChildren<QWidget*>()) {
         const QVariant controlId = child->property("controlId");
         if (!controlId.isValid())
@@ -196,11 +221,18 @@ void StartupUiHook::ReportState(int id, QWidget* window)
         QString text;
         if (auto* label = qobject_cast<QLabel*>(child))
             text = label->text();
+        else if (auto* list = qobject_cast<QAbstractItemView*>(child))
+            text = QString::number(list->model() != nullptr ? list->model()->rowCount() : 0);
         else if (child->property("text").isValid())
             text = child->property("text").toString();
         else
             continue;
+        if (!child->isVisible())
+            continue;
         fields << QStringLiteral("%1=%2").arg(controlId.toInt()).arg(Escape(text));
+        if (!child->isEnabled())
+            disabled << QString::number(controlId.toInt());
     }
+    fields << QStringLiteral("-1=%1").arg(disabled.join(QLatin1Char(',')));
     Send(QStringLiteral("state %1 %2").arg(id).arg(fields.join(QLatin1Char('\t'))));
 }

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -17,6 +18,7 @@ class QLocalSocket;
 //   shown <id> <class> <title>
 //   msgbox <id> <icon> <title>\t<text>      a message box (icon: warning, question, ...)
 //   hidden <id> <class>
+//   activated <id>                          a second copy asked the window to the front
 // and answers commands:
 //   click <id> <button>      a message box's button (yes, no, ok, cancel) or a window's
 //                            push button by control ID or text
@@ -47,9 +49,11 @@ private:
     void Click(QWidget* window, const QString& button);
     void ReportState(int id, QWidget* window);
     int IdOf(QWidget* window);
+    void WatchActivation(QWidget* window);
 
     QLocalSocket* m_socket; // child
     QHash<int, QPointer<QWidget>> m_windows;
     QHash<QWidget*, int> m_ids;
+    QSet<QObject*> m_watchedServers;
     int m_nextId = 1;
 };
