@@ -477,3 +477,51 @@ TEST_F(StartupE2e, PortHeldByAnotherProcessEndsWithMessageFour)
     EXPECT_EQ(run->WaitForExit(), 1);
     EXPECT_FALSE(run->Log().join('\n').contains("CMainFrame"));
 }
+
+TEST_F(StartupE2e, SecondCopyActivatesTheMainWindow)
+{
+    auto first = Run({});
+    const int frame = ChooseFirstPrinter(*first);
+    ASSERT_NE(frame, 0);
+    WaitForPrinterRead(*first, frame);
+
+    auto second = Run({"/pVSDPRT1"}, true, "hook2");
+    EXPECT_EQ(second->WaitForExit(), 1);
+    EXPECT_FALSE(second->WaitFor("shown", {}, 100).has_value());
+    const auto activated = first->WaitFor("activated");
+    ASSERT_TRUE(activated.has_value()) << first->Log().join('\n').toStdString();
+    EXPECT_EQ(activated->id, frame);
+
+    CloseMainWindow(*first, frame);
+    EXPECT_EQ(first->WaitForExit(), 1);
+}
+
+TEST_F(StartupE2e, StartModeFourIgnoresADriverPortName)
+{
+    const QString output = Path("out.dat");
+    auto run = Run({"/mF" + output, "/pVSDPRT1"});
+    const auto frame = run->WaitFor("shown", "CMainFrame");
+    ASSERT_TRUE(frame.has_value()) << run->Log().join('\n').toStdString();
+    const QString log = run->Log().join('\n');
+    EXPECT_FALSE(log.contains("CPrinterSelectDlg"));
+    EXPECT_FALSE(log.contains("CSplashWnd"));
+    EXPECT_FALSE(MapsLibrary(run->Pid(), "libQPComm.so"));
+    // The printer never heard from the program.
+    EXPECT_EQ(m_printer.statusField("received"), "0");
+    CloseMainWindow(*run, frame->id);
+    EXPECT_TRUE(run->AnswerMessageBox("no").has_value());
+    EXPECT_EQ(run->WaitForExit(), 1);
+    EXPECT_FALSE(QFileInfo::exists(output));
+    EXPECT_EQ(platform::GetPrivateProfileString("PORT_0", "PortName", "x", RegistryIni()), "");
+}
+
+TEST_F(StartupE2e, TooLongCommandLineValueIsRefusedWhole)
+{
+    auto run = Run({"/r" + QString(259, QLatin1Char('x')), "/mR"});
+    const auto text = run->AnswerMessageBox("ok");
+    ASSERT_TRUE(text.has_value());
+    EXPECT_TRUE(text->contains("/r")) << text->toStdString();
+    EXPECT_EQ(run->WaitForExit(), 1);
+    EXPECT_FALSE(run->Log().join('\n').contains("shown"));
+    EXPECT_FALSE(QFileInfo::exists(SettingsFolder()));
+}
