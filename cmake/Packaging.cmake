@@ -10,6 +10,14 @@
 
 include(GNUInstallDirs)
 
+# The package ships the executable this tree builds. A development tree compiles in the
+# hooks through which end-to-end tests drive the program; a release package is built in a
+# tree configured with -DQPU_TEST_HOOKS=OFF.
+if(QPU_TEST_HOOKS)
+    message(STATUS "Packages of this tree hold a qp60util with test hooks; "
+                   "configure with -DQPU_TEST_HOOKS=OFF for a release package")
+endif()
+
 set(QPU_INSTALL_APP_DIR lib/qp60util)
 set(QPU_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 
