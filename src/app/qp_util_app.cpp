@@ -9,9 +9,7 @@
 #include "platform/activation_channel.h"
 #include "printers/printer_select_dlg.h"
 
-#include <QEventLoop>
 #include <QMessageBox>
-#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -165,12 +163,7 @@ void CQPUtilApp::RunBehindSplash(const std::function<void()>& work)
 {
     // The library calls block for seconds; they run on a worker while this thread keeps
     // the splash painted.
-    QEventLoop loop;
-    std::unique_ptr<QThread> worker(QThread::create(work));
-    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    worker->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker->wait();
+    RunWhileSplashResponds(work);
 }
 
 std::unique_ptr<IPrinterChooser> CQPUtilApp::CreatePrinterChooser()

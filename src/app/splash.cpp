@@ -2,10 +2,14 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QThread>
+
+#include <memory>
 
 CSplashWnd::CSplashWnd(int pictureId, int timeoutMs, quint16 flags,
                        std::function<QWidget*()> mainWindow)
@@ -93,4 +97,15 @@ void CSplash::CloseNow()
 {
     if (!m_window.isNull())
         m_window->close();
+}
+
+void RunWhileSplashResponds(const std::function<void()>& work)
+{
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create(work));
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
 }

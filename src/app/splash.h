@@ -51,6 +51,11 @@ private:
     QTimer m_timer;
 };
 
+// Runs work, which blocks in library calls, on a worker thread while this thread goes on
+// processing its events (input excepted), so that the splash stays painted; returns when
+// work has ended.
+void RunWhileSplashResponds(const std::function<void()>& work);
+
 // The splash as start-up holds it. The application keeps a pointer to it in its splash
 // field; the object clears that field when it goes, whether start-up closed the window,
 // the window closed itself, or shutdown deleted the object.

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -142,4 +143,27 @@ TEST_F(SplashTest, InputClosesItWithFlagBitZero)
     EXPECT_FALSE(window->TimerActive());
     PressKey(window, Qt::Key_A);
     EXPECT_TRUE(WaitFor([&] { return guard.isNull(); }, 2000));
+}
+
+TEST_F(SplashTest, BlockingWorkLeavesTheSplashResponsive)
+{
+    CSplash* slot = nullptr;
+    new CSplash(&slot, [] { return static_cast<QWidget*>(nullptr); });
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    bool workerThread = false;
+    const QThread* uiThread = QThread::currentThread();
+    RunWhileSplashResponds([&] {
+        workerThread = QThread::currentThread() != uiThread;
+        QThread::msleep(400);
+    });
+    EXPECT_TRUE(workerThread);
+    // The user-interface thread went on handling its timers while the work blocked.
+    EXPECT_GE(ticks, 5);
+    // A close posted meanwhile is handled there too.
+    slot->Close();
+    RunWhileSplashResponds([] { QThread::msleep(100); });
+    EXPECT_TRUE(WaitFor([&] { return slot == nullptr; }, 1000));
 }
