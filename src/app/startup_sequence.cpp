@@ -265,7 +265,8 @@ bool StartupSequence::OpenPortBehindSplash(IPrinterChooser& chooser, PortInfo& p
 
 void StartupSequence::LoadPrinterSettings()
 {
-    if (!startup::UsesSettingsFile(m_state.startMode, m_state.callerType))
+    if (!startup::UsesSettingsFile(m_state.startMode, m_state.callerType) ||
+        FixedText(m_state.settingsFolder).isEmpty())
         return;
     const QString path = m_dataMgr.Registry().SettingsPathOf(FixedText(m_state.portInfo.deviceName),
                                                              FixedText(m_state.portInfo.portName));
@@ -304,6 +305,9 @@ void StartupSequence::SavePrinterSettings()
     if (!startup::UsesSettingsFile(m_state.startMode, m_state.callerType))
         return;
     const QString settingsFolder = FixedText(m_state.settingsFolder);
+    // Without its folder the registry would name files relative to the root folder.
+    if (settingsFolder.isEmpty())
+        return;
     const QString deviceName = FixedText(m_state.portInfo.deviceName);
     const QString portName = FixedText(m_state.portInfo.portName);
     PrinterRegistry& registry = m_dataMgr.Registry();
@@ -315,8 +319,7 @@ void StartupSequence::SavePrinterSettings()
         m_dataMgr.SetSaveEnabled(1);
     // The registry names a printer only once its settings file exists.
     if (m_dataMgr.SaveSettingsFile(path, QByteArrayLiteral("QP-R60"), startup::kSettingsFileValue,
-                                   startup::kSettingsFileValue) != 0 &&
-        !settingsFolder.isEmpty()) {
+                                   startup::kSettingsFileValue) != 0) {
         registry.Save(settingsFolder);
     }
 }

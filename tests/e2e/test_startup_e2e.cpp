@@ -89,6 +89,7 @@ protected:
         ASSERT_TRUE(CopyFolder(QStringLiteral(QPU_APP_DIR), ProgramFolder()));
         ASSERT_TRUE(QFileInfo(ProgramFolder() + "/qp60util").isExecutable());
         QDir().mkpath(Path("run"));
+        QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         ASSERT_TRUE(m_printer.start({"--tcp", "127.0.0.1:0"})) << m_printer.error();
         WritePortList(QStringLiteral("127.0.0.1"), QStringLiteral("/dev/VSDPRT1"));
     }

@@ -488,3 +488,16 @@ TEST_F(StartupSequenceTest, DriverModeSetsTheFiltersAndThePrinterName)
     EXPECT_EQ(FixedText(withName.State().printerName), QStringLiteral("Mine"));
     withName.Shutdown(named);
 }
+
+TEST_F(StartupSequenceTest, WithoutSettingsFolderNothingIsSavedAnywhere)
+{
+    // The common data folder is a file: the settings folder cannot be created.
+    WriteFile(m_dir.filePath("common"), "not a folder");
+    RecordingUi ui;
+    StartupSequence sequence;
+    ASSERT_TRUE(sequence.Startup(Environment({QStringLiteral("/mF") + m_dir.filePath("o")}), ui));
+    EXPECT_TRUE(FixedText(sequence.State().settingsFolder).isEmpty());
+    EXPECT_TRUE(FixedText(sequence.State().tempFolder).isEmpty());
+    sequence.Shutdown(ui);
+    EXPECT_EQ(sequence.DataMgr().Registry().Count(), 0);
+}
