@@ -81,7 +81,6 @@ set(CPACK_PACKAGE_NAME qp60util)
 set(CPACK_PACKAGE_VENDOR "VORKA")
 set(CPACK_PACKAGE_CONTACT "VORKA QP-R60 Utility team <qp60util@localhost>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Setup utility for the QP-R60 receipt printer")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL Runtime Emulator)
@@ -89,10 +88,11 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# dpkg-shlibdeps derives the Qt 6, libcups2 and C++ runtime dependencies from the ELF
-# files; a machine without it gets the list written out.
+# dpkg-shlibdeps (with file, which CPack uses to find the ELF files) derives the Qt 6,
+# libcups2 and C++ runtime dependencies; a machine without them gets the list written out.
 find_program(QPU_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(QPU_DPKG_SHLIBDEPS)
+find_program(QPU_FILE_COMMAND file)
+if(QPU_DPKG_SHLIBDEPS AND QPU_FILE_COMMAND)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(qpu_runtime_depends "adduser")
 else()
@@ -105,11 +105,18 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "${qpu_runtime_depends}")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
     ${QPU_PACKAGING_DIR}/postinst ${QPU_PACKAGING_DIR}/postrm)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
-    "Setup utility for the QP-R60 receipt printer\n The QP-R60 Utility finds the printer on a serial, parallel, USB, Ethernet or\n Bluetooth port, shows its identity and status and reads, changes and writes\n back its settings through setting pages.")
+# Descriptions: the first line is the package's synopsis.
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION [[
+Setup utility for the QP-R60 receipt printer
+The QP-R60 Utility finds the printer on a serial, parallel, USB, Ethernet or
+Bluetooth port, shows its identity and status and reads, changes and writes
+back its settings through setting pages. It also prepares output files without
+a printer.]])
 set(CPACK_DEBIAN_EMULATOR_PACKAGE_NAME qp60util-emulator)
-set(CPACK_DEBIAN_EMULATOR_DESCRIPTION
-    "QP-R60 printer emulator\n A QP-R60 receipt printer on TCP and pseudo-terminals, for demonstrations\n and tests of the QP-R60 Utility without a printer.")
+set(CPACK_DEBIAN_EMULATOR_DESCRIPTION [[
+QP-R60 receipt printer emulator
+A QP-R60 receipt printer on TCP and pseudo-terminals, for demonstrations and
+tests of the QP-R60 Utility without a printer.]])
 set(CPACK_COMPONENT_RUNTIME_DISPLAY_NAME "QP-R60 Utility")
 set(CPACK_COMPONENT_EMULATOR_DISPLAY_NAME "QP-R60 printer emulator")
 

@@ -54,6 +54,11 @@ check "main package is named qp60util" test "$(field "$main_deb" Package)" = qp6
 check "emulator package is named qp60util-emulator" \
     test "$(field "$emu_deb" Package)" = qp60util-emulator
 check "version $version" test "$(field "$main_deb" Version)" = "$version"
+synopsis() { field "$1" Description | head -n 1; }
+check "main package synopsis" \
+    test "$(synopsis "$main_deb")" = "Setup utility for the QP-R60 receipt printer"
+check "emulator package synopsis" \
+    test "$(synopsis "$emu_deb")" = "QP-R60 receipt printer emulator"
 depends=$(field "$main_deb" Depends)
 echo "Depends: $depends"
 for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libcups2 adduser; do
