@@ -190,8 +190,9 @@ void FrameParser::skipByte(uint8_t b)
         }
         return;
     }
-    // The rest of a text may hold any byte but 00; only a text header ends the skip early.
-    if (b == kTextHeader) {
+    // The rest of a text is printable: a text header or a control byte (a status byte, say)
+    // ends the skip early.
+    if (b == kTextHeader || b < 0x20) {
         m_skipping = false;
         feedStart(b);
     }

@@ -208,6 +208,16 @@ TEST_F(ResyncTest, TextHeaderEndsAnySkipAndTextOnlyEndsAtItsTerminator)
     expectOnly(FrameKind::Text, {0x5F, 'Q', 'P', 0x00});
 }
 
+TEST_F(ResyncTest, StatusBlockEndsTheSkippedRestOfAText)
+{
+    feed({0x5F, 'Q', 'P'});
+    parser.discardPartial();
+    feed({0x10, 0x00, 0x00, 0x00, 0x5F, 'Q', 'P', 0x00});
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].kind, FrameKind::StatusBlock);
+    EXPECT_EQ(frames[1].bytes, (std::vector<uint8_t>{0x5F, 'Q', 'P', 0x00}));
+}
+
 TEST_F(ResyncTest, NothingToDiscardAndResetEndsTheSkip)
 {
     EXPECT_FALSE(parser.discardPartial());
