@@ -413,6 +413,20 @@ TEST_F(StartupE2e, StartModeFourWorksWithoutPrinterAndWritesTheOutputFile)
               "QP-R60");
     const QByteArray written = ReadFile(output);
     ASSERT_GE(written.size(), 256);
+    // The header on its own terms: size, format, device name, no logo (the logo file was
+    // deleted at start-up), the command part and the checksum of the data part.
+    const auto le32 = [&](int offset) {
+        quint32 value = 0;
+        std::memcpy(&value, written.constData() + offset, 4);
+        return value;
+    };
+    EXPECT_EQ(written.mid(0, 3), QByteArray("\x00\x01\x01", 3));
+    EXPECT_EQ(written.mid(4, 9), QByteArray("QP-R60\r\n\0", 9));
+    EXPECT_EQ(static_cast<quint8>(written.at(120)), 0); // no logo
+    EXPECT_EQ(static_cast<quint8>(written.at(121)), 1); // command part present
+    EXPECT_EQ(le32(124), 0u);
+    EXPECT_EQ(le32(128), static_cast<quint32>(written.size() - 256));
+    EXPECT_EQ(le32(136), Crc32Bzip2(written.mid(256)));
     const QString expectedPath = Path("out/expected.out");
     const QByteArray stamp = written.mid(68, 20);
     bool matched = false;
@@ -525,4 +539,25 @@ TEST_F(StartupE2e, TooLongCommandLineValueIsRefusedWhole)
     EXPECT_EQ(run->WaitForExit(), 1);
     EXPECT_FALSE(run->Log().join('\n').contains("shown"));
     EXPECT_FALSE(QFileInfo::exists(SettingsFolder()));
+}
+
+TEST_F(StartupE2e, StartModeFourPutsALogoMadeDuringTheRunIntoTheOutputFile)
+{
+    const QString output = Path("with-logo.out");
+    auto run = Run({"/mF" + output});
+    const auto frame = run->WaitFor("shown", "CMainFrame");
+    ASSERT_TRUE(frame.has_value());
+    // The logo page saves the logo while the program runs.
+    const QByteArray logo("\x1C\x71\x01\x00\x01", 5);
+    ASSERT_TRUE(WriteFile(UserFolder() + "/R60LOGO.qlg", logo));
+    CloseMainWindow(*run, frame->id);
+    EXPECT_TRUE(run->AnswerMessageBox("yes").has_value());
+    ASSERT_EQ(run->WaitForExit(), 1);
+    EXPECT_EQ(run->Log().filter("msgbox").size(), 1) << run->Log().join('\n').toStdString();
+
+    const QByteArray written = ReadFile(output);
+    ASSERT_GE(written.size(), 256 + 10 + logo.size());
+    EXPECT_EQ(static_cast<quint8>(written.at(120)), 2); // a logo of the second kind
+    const QByteArray logoPart = QByteArray(kOutputLogoPrefix, sizeof kOutputLogoPrefix) + logo;
+    EXPECT_EQ(written.mid(256, logoPart.size()), logoPart);
 }
