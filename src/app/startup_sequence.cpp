@@ -38,8 +38,11 @@ StartupEnvironment StartupEnvironment::OfProcess(const QStringList& arguments)
     environment.programFolder = platform::ProgramFolder();
     environment.commonAppData = platform::CommonAppDataFolder();
     environment.userAppData = platform::UserAppDataFolder();
+    // A test identity can only take administrator rights away, never grant them, so the
+    // hook cannot be used to get past the check.
     environment.identity = [] {
-        if (auto injected = startup::TestIdentityFromEnvironment())
+        auto injected = startup::TestIdentityFromEnvironment();
+        if (injected && !platform::IsAdministrator(*injected))
             return *injected;
         return platform::CurrentProcessIdentity();
     };

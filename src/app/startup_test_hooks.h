@@ -10,8 +10,10 @@
 // when the build enables QPU_TEST_HOOKS (the default of a development build); a packaged
 // build leaves them out and ignores the variables.
 //
-//   QP60UTIL_TEST_IDENTITY  the identity the administrator check sees instead of the
-//                           process's own: "uid=<n>;groups=<name>,<name>,..."
+//   QP60UTIL_TEST_IDENTITY  an identity without administrator rights that the
+//                           administrator check sees instead of the process's own:
+//                           "uid=<n>;groups=<name>,<name>,..."; an identity with rights
+//                           is ignored, so the variable can only withdraw them
 //   QP60UTIL_TEST_HOOK      path of a local socket on which a test answers the program's
 //                           message boxes and drives its windows (startup_ui_hook.h)
 namespace startup {

@@ -1,6 +1,8 @@
 #include "app/startup_sequence.h"
 
 #include "app/fixed_text.h"
+#include "app/startup_test_hooks.h"
+#include "platform/admin_check.h"
 #include "platform/single_instance_lock.h"
 
 #include <gtest/gtest.h>
@@ -500,4 +502,24 @@ TEST_F(StartupSequenceTest, WithoutSettingsFolderNothingIsSavedAnywhere)
     EXPECT_TRUE(FixedText(sequence.State().tempFolder).isEmpty());
     sequence.Shutdown(ui);
     EXPECT_EQ(sequence.DataMgr().Registry().Count(), 0);
+}
+
+// The test identity variable can withdraw administrator rights but never grant them: an
+// identity with rights is ignored in favour of the process's own.
+TEST(StartupEnvironmentIdentity, TestIdentityOnlyWithdrawsRights)
+{
+    if (!startup::TestHooksEnabled())
+        GTEST_SKIP() << "test hooks are not compiled in";
+    const char* const variable = startup::kTestIdentityVariable;
+    ::setenv(variable, "uid=4321;groups=users", 1);
+    const platform::ProcessIdentity withdrawn = StartupEnvironment::OfProcess({}).identity();
+    EXPECT_EQ(withdrawn.effectiveUid, uid_t(4321));
+    EXPECT_FALSE(platform::IsAdministrator(withdrawn));
+
+    ::setenv(variable, "uid=4321;groups=users,lpadmin", 1);
+    const platform::ProcessIdentity granted = StartupEnvironment::OfProcess({}).identity();
+    EXPECT_EQ(granted.effectiveUid, platform::CurrentProcessIdentity().effectiveUid);
+    EXPECT_EQ(platform::IsAdministrator(granted),
+              platform::IsAdministrator(platform::CurrentProcessIdentity()));
+    ::unsetenv(variable);
 }
