@@ -6,7 +6,7 @@ packages=(
     cmake g++ make pkg-config gcc-multilib
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    libcups2-dev cups-daemon
+    libcups2-dev cups-daemon dpkg-dev file
     xvfb xauth fonts-dejavu-core fonts-noto-cjk
 )
 missing=()
