@@ -1,11 +1,12 @@
 #include "app/qp_util_app.h"
 
+#include "app/message_box.h"
 #include "app/splash.h"
 #include "app/startup_ui_hook.h"
 #include "mainwnd/main_frame.h"
+#include "mainwnd/printer_setting_reader.h"
 #include "mainwnd/util_menu_view.h"
 #include "mainwnd/util_status_view.h"
-#include "pages/printer_setting_view_ctrl.h"
 #include "platform/activation_channel.h"
 #include "printers/printer_select_dlg.h"
 
@@ -13,8 +14,6 @@
 #include <QTimer>
 
 namespace {
-
-constexpr char kProductTitle[] = "QP-R60 Utility";
 
 // The printer selection dialog as start-up uses it.
 class SelectDlgChooser : public IPrinterChooser
@@ -58,24 +57,6 @@ private:
     std::unique_ptr<CPrinterSelectDlg> m_dialog;
 };
 
-// The built-in printer setting page as the status view drives it.
-class PrinterSettingReader : public IStatusPrinterReader
-{
-public:
-    int Initialize(AppState* state, QWidget* mainWindow, QWidget* parent) override
-    {
-        return m_ctrl.Initialize(state, mainWindow, parent);
-    }
-    int InitSettingData(quint32 blockId) override { return m_ctrl.InitSettingData(blockId); }
-    int ReadAllSettings(const MenuItemList* entries) override
-    {
-        return m_ctrl.ReadAllSettings(entries);
-    }
-
-private:
-    CPrinterSettingViewCtrl m_ctrl;
-};
-
 QStringList ArgumentsWithoutProgram(const QStringList& arguments)
 {
     return arguments.mid(1);
@@ -85,7 +66,7 @@ QStringList ArgumentsWithoutProgram(const QStringList& arguments)
 
 CQPUtilApp::CQPUtilApp(int& argc, char** argv) : QApplication(argc, argv)
 {
-    setApplicationName(QString::fromLatin1(kProductTitle));
+    setApplicationName(QString::fromLatin1(qpu::kProductTitle));
     m_hook = StartupUiHook::Install(this);
 }
 
@@ -124,12 +105,12 @@ void CQPUtilApp::ShowWarning(const QString& text)
 {
     if (m_splash != nullptr)
         m_splash->CloseNow();
-    QMessageBox::warning(nullptr, QString::fromLatin1(kProductTitle), text);
+    qpu::ShowWarningMessage(nullptr, text);
 }
 
 void CQPUtilApp::ShowOwnedWarning(const QString& text)
 {
-    QMessageBox::warning(m_mainFrame.data(), QString::fromLatin1(kProductTitle), text);
+    qpu::ShowWarningMessage(m_mainFrame.data(), text);
 }
 
 bool CQPUtilApp::AskOwnedQuestion(const QString& caption, const QString& text)
@@ -180,7 +161,7 @@ bool CQPUtilApp::CreateMainWindow()
     frame->SetStartupCommResult(m_sequence.StartupCommResult());
 
     auto* status = new CUtilStatusView(CUtilStatusView::Context{&state, frame, {}},
-                                       std::make_unique<PrinterSettingReader>(), frame);
+                                       std::make_unique<CPrinterSettingReader>(), frame);
     frame->SetStatusView(status);
 
     auto* menu = new CUtilMenuView(

@@ -46,8 +46,11 @@ const Bytes kEnableAutomaticStatus = {0x1D, 0x61, 0xFF};
 
 Bytes text(const std::string& s)
 {
-    Bytes b{0x5F};
-    b.insert(b.end(), s.begin(), s.end());
+    Bytes b;
+    b.reserve(s.size() + 2);
+    b.push_back(0x5F);
+    for (const char c : s)
+        b.push_back(static_cast<uint8_t>(c));
     b.push_back(0x00);
     return b;
 }
