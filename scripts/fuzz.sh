@@ -9,8 +9,14 @@ shift || true
 build="$root/build-fuzz"
 cxx="${CXX_FUZZ:-clang++}"
 
-CXX="$cxx" cmake -S "$root/tests/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=Debug >/dev/null || exit 1
-cmake --build "$build" -j2 || exit 1
+command -v "$cxx" >/dev/null || { echo "fuzz.sh: $cxx not found (apt-get install clang libclang-rt-14-dev)"; exit 1; }
+mkdir -p "$build"
+if ! { CXX="$cxx" cmake -S "$root/tests/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=Debug &&
+    cmake --build "$build" -j2; } >"$build/build.log" 2>&1; then
+    tail -30 "$build/build.log"
+    echo "fuzz.sh: build failed, see $build/build.log"
+    exit 1
+fi
 
 # Longest input per target: files are kept small, answers are streams.
 declare -A max_len=(
