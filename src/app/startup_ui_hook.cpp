@@ -6,10 +6,13 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QLocalSocket>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QTimer>
 
@@ -45,6 +48,19 @@ QMessageBox::StandardButton StandardButtonNamed(const QString& name)
     if (name == QLatin1String("cancel"))
         return QMessageBox::Cancel;
     return QMessageBox::NoButton;
+}
+
+// The control that path names below window: object names joined by '/', each looked for
+// below the one before ("PrintSettingsPage/apply"); null when one is missing.
+QWidget* FindControl(QWidget* window, const QString& path)
+{
+    QWidget* control = window;
+    for (const QString& name : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        control = control->findChild<QWidget*>(name);
+        if (control == nullptr)
+            break;
+    }
+    return control == window ? nullptr : control;
 }
 
 } // namespace
@@ -178,6 +194,14 @@ void StartupUiHook::RunCommand(const QString& line)
         Send(QStringLiteral("grabbed %1 %2").arg(id).arg(saved ? 1 : 0));
     } else if (command == QLatin1String("state")) {
         ReportState(id, window);
+    } else if (command == QLatin1String("menu")) {
+        SelectMenuRow(id, window, argument);
+    } else if (command == QLatin1String("set")) {
+        SetControl(id, window, argument);
+    } else if (command == QLatin1String("get")) {
+        ReportControl(id, window, argument);
+    } else if (command == QLatin1String("press")) {
+        PressControl(id, window, argument);
     } else {
         Send(QStringLiteral("error %1 unknown command").arg(id));
     }
@@ -235,4 +259,101 @@ void StartupUiHook::ReportState(int id, QWidget* window)
     }
     fields << QStringLiteral("-1=%1").arg(disabled.join(QLatin1Char(',')));
     Send(QStringLiteral("state %1 %2").arg(id).arg(fields.join(QLatin1Char('\t'))));
+}
+
+void StartupUiHook::SelectMenuRow(int id, QWidget* window, const QString& row)
+{
+    QListWidget* menu = nullptr;
+    for (QListWidget* candidate : window->findChildren<QListWidget*>()) {
+        if (candidate->inherits("CUtilMenuView")) {
+            menu = candidate;
+            break;
+        }
+    }
+    if (menu == nullptr) {
+        Send(QStringLiteral("error %1 no menu").arg(id));
+        return;
+    }
+    bool isNumber = false;
+    int index = row.toInt(&isNumber);
+    if (!isNumber) {
+        index = -1;
+        for (int i = 0; i < menu->count() && index < 0; ++i)
+            if (menu->item(i)->text() == row)
+                index = i;
+    }
+    if (index < 0 || index >= menu->count()) {
+        Send(QStringLiteral("error %1 no menu row %2").arg(id).arg(row));
+        return;
+    }
+    const QPointF local = QRectF(menu->visualItemRect(menu->item(index))).center();
+    const QPointF global = menu->viewport()->mapToGlobal(local);
+    // Queued, so that a page that opens a modal loop does not hold up this reader.
+    QTimer::singleShot(0, menu, [menu, local, global] {
+        QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(menu->viewport(), &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QCoreApplication::sendEvent(menu->viewport(), &release);
+    });
+    Send(QStringLiteral("menu %1 %2").arg(id).arg(index));
+}
+
+void StartupUiHook::SetControl(int id, QWidget* window, const QString& argument)
+{
+    const QString name = argument.section(QLatin1Char(' '), 0, 0);
+    const QString value = argument.section(QLatin1Char(' '), 1);
+    QWidget* control = FindControl(window, name);
+    bool done = false;
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        int index = -1;
+        if (value.startsWith(QLatin1Char('#'))) {
+            index = value.mid(1).toInt();
+        } else {
+            bool isNumber = false;
+            const int data = value.toInt(&isNumber);
+            index = isNumber ? combo->findData(data) : combo->findData(value);
+        }
+        if (index >= 0 && index < combo->count()) {
+            combo->setCurrentIndex(index);
+            done = true;
+        }
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        if (button->isCheckable()) {
+            button->setChecked(value.toInt() != 0);
+            done = true;
+        }
+    }
+    if (!done) {
+        Send(QStringLiteral("error %1 cannot set %2 to %3").arg(id).arg(name, value));
+        return;
+    }
+    Send(QStringLiteral("set %1 %2").arg(id).arg(name));
+}
+
+void StartupUiHook::ReportControl(int id, QWidget* window, const QString& name)
+{
+    QWidget* control = FindControl(window, name);
+    QString value;
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        value = combo->currentData().toString();
+    else if (auto* button = qobject_cast<QAbstractButton*>(control))
+        value = QString::number(button->isChecked() ? 1 : 0);
+    else {
+        Send(QStringLiteral("error %1 no control %2").arg(id).arg(name));
+        return;
+    }
+    Send(QStringLiteral("value %1 %2 %3").arg(id).arg(name, Escape(value)));
+}
+
+void StartupUiHook::PressControl(int id, QWidget* window, const QString& name)
+{
+    auto* button = qobject_cast<QAbstractButton*>(FindControl(window, name));
+    if (button == nullptr || !button->isVisible() || !button->isEnabled()) {
+        Send(QStringLiteral("error %1 cannot press %2").arg(id).arg(name));
+        return;
+    }
+    Send(QStringLiteral("pressed %1 %2").arg(id).arg(name));
+    QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
 }

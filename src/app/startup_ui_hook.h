@@ -26,6 +26,19 @@ class QLocalSocket;
 //   grab <id> <file>         saves a picture of the window; answers "grabbed <id>"
 //   state <id>               answers "state <id> <property>=<value> ..." with the
 //                            window's dynamic properties of the status and menu views
+//   menu <id> <row or text>  selects a row of the window's menu view (a row number from 0
+//                            or the row's text) with a left-button press and release on
+//                            it, as a person would; answers "menu <id> <row>" or an error
+//   set <id> <name> <value>  sets the control with that objectName in the window (names
+//                            joined by '/' look below each other: "Page/apply"): a combo
+//                            box's item by item data (or index, as "#<index>"), a check
+//                            box's or button's checked state (0 or 1); answers
+//                            "set <id> <name>" or an error
+//   get <id> <name>          answers "value <id> <name> <value>": a combo box's current
+//                            item data, a check box's or button's checked state (0 or 1)
+//   press <id> <name>        clicks the push button with that objectName; answers
+//                            "pressed <id> <name>" (queued: a modal loop it opens comes
+//                            after the answer) or an error
 class StartupUiHook : public QObject
 {
     Q_OBJECT
@@ -48,6 +61,10 @@ private:
     void RunCommand(const QString& line);
     void Click(QWidget* window, const QString& button);
     void ReportState(int id, QWidget* window);
+    void SelectMenuRow(int id, QWidget* window, const QString& row);
+    void SetControl(int id, QWidget* window, const QString& argument);
+    void ReportControl(int id, QWidget* window, const QString& name);
+    void PressControl(int id, QWidget* window, const QString& name);
     int IdOf(QWidget* window);
     void WatchActivation(QWidget* window);
 
