@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libcups2-dev cups-daemon dpkg-dev file
+    clang libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core fonts-noto-cjk
 )
 missing=()
