@@ -24,6 +24,7 @@
 namespace {
 
 constexpr int kOkButtonId = 1;
+constexpr int kPortListId = 1020;
 constexpr int kModelLineId = 1021;
 constexpr int kStatusLineId = 1025;
 // Rows of the normal menu: caption, printer information, print settings, memory switches.
@@ -164,6 +165,7 @@ protected:
         // The dialog lists the registered port.
         const auto fields = run.State(dialog->id);
         EXPECT_TRUE(fields.has_value());
+        EXPECT_EQ(fields.value_or(QHash<int, QString>()).value(kPortListId), "1");
         run.Send(QStringLiteral("click %1 %2").arg(dialog->id).arg(kOkButtonId));
         const auto frame = run.WaitFor("shown", "CMainFrame");
         EXPECT_TRUE(frame.has_value()) << Log(run);
