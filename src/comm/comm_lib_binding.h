@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstring>
 #include <utility>
 
 // The library's name as the program knows it; it is looked up in the program folder first.
@@ -17,9 +18,15 @@ inline constexpr char kCommLibraryName[] = "QPComm.dll";
 template <typename Fn, typename... Args>
 int32_t QpcCall(const CommLibTable* table, Fn CommLibTable::*entry, Args&&... args)
 {
-    if (!table || !table->module || !(table->*entry))
+    if (!table || !table->module)
         return QPC_ERR_NOT_BOUND;
-    return (table->*entry)(std::forward<Args>(args)...);
+    // The table is packed to 4 bytes, so on a 64-bit build an entry may sit on a 4-byte
+    // boundary; a pointer-to-member read does not know that, so copy the slot bytewise.
+    Fn fn = nullptr;
+    std::memcpy(&fn, reinterpret_cast<const char*>(&(table->*entry)), sizeof fn);
+    if (!fn)
+        return QPC_ERR_NOT_BOUND;
+    return fn(std::forward<Args>(args)...);
 }
 
 // True when table holds a bound library.
