@@ -21,7 +21,14 @@
 
 #include <cstring>
 
+#include "e2e_files.h"
+
 namespace {
+
+using e2e::CopyFolder;
+using e2e::PutLe32;
+using e2e::ReadFile;
+using e2e::WriteFile;
 
 constexpr int kOkButtonId = 1;
 constexpr int kPortListId = 1020;
@@ -36,41 +43,6 @@ constexpr int kOfflinePrintSettingsRow = 1;
 const char kDensity[] = "PrintSettingsPage/density";
 const char kSpeed[] = "PrintSettingsPage/speed";
 const char kSwitchBit[] = "MemorySwitchPage/msw1bit3";
-
-void PutLe32(QByteArray& bytes, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes.append(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-bool CopyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString source = it.next();
-        const QString target = to + source.mid(from.size());
-        QDir().mkpath(QFileInfo(target).path());
-        if (!QFile::copy(source, target))
-            return false;
-        QFile::setPermissions(target, QFileInfo(source).permissions());
-    }
-    return true;
-}
 
 // The "set customized value" command as the printer receives it.
 QByteArray CustomValueCommand(quint8 number, quint16 value)
