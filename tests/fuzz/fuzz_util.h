@@ -7,18 +7,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <unistd.h>
 
 namespace fuzz {
 
-// A folder in RAM for this process, made once; the inputs are written there as files.
+// A folder of this process for the inputs, which are written there as files: below
+// QPU_FUZZ_WORK_DIR when it is set (the fuzz script points it into its build folder), else
+// in RAM. Made once and removed again when the fuzzer exits normally; after a crash the
+// script removes it.
 inline const QString& WorkFolder()
 {
     static const QString folder = [] {
-        const QString base =
-            QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+        QString base = qEnvironmentVariable("QPU_FUZZ_WORK_DIR");
+        if (base.isEmpty())
+            base = QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
         const QString path = base + QStringLiteral("/qpu_fuzz_%1").arg(getpid());
         QDir().mkpath(path);
+        static std::string removeAtExit;
+        removeAtExit = QFile::encodeName(path).toStdString();
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(removeAtExit, ignored);
+        });
         return path;
     }();
     return folder;
