@@ -56,9 +56,10 @@ TEST(PluginDataMgrBlocks, AddBlockRefusesSizesWithoutPayload)
 
 TEST(PluginDataMgrBlocks, AddBlockReportsOutOfMemory)
 {
-#ifdef __SANITIZE_ADDRESS__
-    // The address-space limit below cannot hold AddressSanitizer's shadow memory.
-    GTEST_SKIP() << "address-space limit and AddressSanitizer do not mix";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The address-space limit below cannot hold the sanitizer's shadow memory, which is
+    // reserved before the test starts.
+    GTEST_SKIP() << "address-space limit and sanitizer shadow memory do not mix";
 #endif
     const pid_t child = fork();
     ASSERT_GE(child, 0);
