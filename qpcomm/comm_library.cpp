@@ -1,6 +1,7 @@
 #include "comm_library.h"
 
 #include "discovery.h"
+#include "driver_port.h"
 #include "printer_commands.h"
 #include "serial_transport.h"
 #include "tcp_transport.h"
@@ -247,8 +248,13 @@ int32_t CommLibrary::updatePort(const PortInfo* port)
 
 int32_t CommLibrary::setPort(const PortInfo* port)
 {
-    if (port == nullptr || !knownKeyword(toUtf8(port->interfaceKeyword)) ||
-        port->portName[0] == 0) {
+    if (port == nullptr) {
+        return QPC_ERR_INVALID_ARGUMENT;
+    }
+    const bool valid = isDriverPathRecord(*port)
+                           ? port->driverPortPath[0] != 0
+                           : knownKeyword(toUtf8(port->interfaceKeyword)) && port->portName[0] != 0;
+    if (!valid) {
         return QPC_ERR_INVALID_ARGUMENT;
     }
     std::lock_guard lock(m_mutex);
@@ -269,9 +275,28 @@ int32_t CommLibrary::getPort(PortInfo* port)
     return QPC_OK;
 }
 
+int32_t CommLibrary::resolveDriverPath(const PortInfo& port, PortInfo* target) const
+{
+    std::vector<PortInfo> registered;
+    if (const int32_t r = m_store.load(&registered); r != QPC_OK) {
+        return r;
+    }
+    const TtyDriverTable ttys;
+    return DriverPortResolver(m_devices, ttys)
+        .resolve(toUtf8(port.driverPortPath), registered, target);
+}
+
 int32_t CommLibrary::makeConnection(const PortInfo& port,
                                     std::unique_ptr<Connection>* connection) const
 {
+    if (isDriverPathRecord(port)) {
+        // Resolved at every opening, so that a reopened link finds the port as it is now.
+        PortInfo target{};
+        if (const int32_t r = resolveDriverPath(port, &target); r != QPC_OK) {
+            return r;
+        }
+        return makeConnection(target, connection);
+    }
     const std::string keyword = toUtf8(port.interfaceKeyword);
     const std::string name = toUtf8(port.portName);
     std::unique_ptr<Transport> transport;
@@ -342,8 +367,7 @@ int32_t CommLibrary::open(int32_t mode)
             return QPC_ERR_NOT_OPEN;
         }
         if (m_session) {
-            return PortStore::samePort(m_session->port, *m_selected) ? QPC_OK
-                                                                     : QPC_ERR_ALREADY_OPEN;
+            return sameTarget(m_session->port, *m_selected) ? QPC_OK : QPC_ERR_ALREADY_OPEN;
         }
         port = *m_selected;
     }
@@ -511,7 +535,7 @@ int32_t CommLibrary::communicationTest(PortInfo* port)
     }
     std::string model;
     int32_t result = QPC_OK;
-    if (const auto s = session(); s && PortStore::samePort(s->port, *port)) {
+    if (const auto s = session(); s && sameTarget(s->port, *port)) {
         result = queryTextOn(*s->connection, cmd::kModelName, &model);
     } else {
         std::unique_ptr<Connection> connection;
@@ -566,6 +590,14 @@ int32_t CommLibrary::findPort(PortInfo* port)
 {
     if (port == nullptr) {
         return QPC_ERR_INVALID_ARGUMENT;
+    }
+    if (isDriverPathRecord(*port)) {
+        // The caller's record stays as it is; only the port it leads to is looked for.
+        PortInfo target{};
+        if (const int32_t r = resolveDriverPath(*port, &target); r != QPC_OK) {
+            return r;
+        }
+        return findPort(&target);
     }
     const std::string keyword = toUtf8(port->interfaceKeyword);
     const std::string name = toUtf8(port->portName);

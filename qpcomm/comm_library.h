@@ -82,6 +82,8 @@ private:
     };
 
     std::shared_ptr<Session> session() const;
+    // The port that a driver-path record leads to (see DriverPortResolver).
+    int32_t resolveDriverPath(const PortInfo& port, PortInfo* target) const;
     int32_t makeConnection(const PortInfo& port, std::unique_ptr<Connection>* connection) const;
     int32_t openSession(const PortInfo& port, std::shared_ptr<Session>* session);
     int32_t adopt(const PortInfo& port);
