@@ -126,7 +126,14 @@ typedef int32_t (*QPC_StatusProc)(int32_t status, void* context);
  *   QPC_ERR_NOT_SUPPORTED.
  * Ports: "NET" is TCP port 9100 of the address, or of "a.b.c.d:port", or $QPCOMM_NET_PORT.
  * Serial, Bluetooth and parallel port names are device names under $QPCOMM_DEV_DIR
- * (default /dev), or absolute paths; USB port "001" is usb/lp0. */
+ * (default /dev), or absolute paths; USB port "001" is usb/lp0.
+ * Driver-path records (driverPortFlag 1, empty interface keyword; the utility's start mode
+ * 3) are taken by SetPort, Open, CommunicationTest and FindPort, and resolved at every
+ * opening as PortInfo.driverPortPath describes: a registered port by its driver port path,
+ * an IPv4 host of a "//host/..." path, or a serial-line or printer device node (serial
+ * lines without a registered port run at 9600 baud, 8 bits, no parity). GetPort hands the
+ * record back as it was given. Two driver-path records are the same port when their paths
+ * are equal. */
 typedef int32_t (*QPC_EnumPort_t)(PortInfo** list, uint32_t capacity, uint32_t* count);
 typedef int32_t (*QPC_AddPort_t)(PortInfo* port);
 typedef int32_t (*QPC_RemovePort_t)(PortInfo* port);

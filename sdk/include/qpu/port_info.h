@@ -29,7 +29,16 @@ typedef struct PortInfo {
     int32_t reserved1;                          /* -1 in records the utility builds */
     int32_t reserved2;                          /* -1 in records the utility builds */
     uint32_t driverPortFlag;                    /* 1: built from a command-line port path */
-    QpuChar16 driverPortPath[QPU_TEXT_UNITS];   /* '/'-separated; last part = driver port */
+    /* '/'-separated; its last part is the printer port a driver prints to. A record with
+     * driverPortFlag 1 and no interface keyword names its port by this path alone, and the
+     * communication library opens, in this order: the registered port whose driver port
+     * path equals it, else the first whose last part equals its last part (that port's own
+     * settings); for "//a.b.c.d[:port]/..." TCP to that address (port 9100 by default); a
+     * device node (absolute, or below the device folder): the registered port on the same
+     * device, else a serial line at 9600 baud 8N1 or a USB/parallel printer node. Other
+     * devices are never opened (QPC_ERR_NOT_SUPPORTED); nothing by the path gives
+     * QPC_ERR_NOT_FOUND. */
+    QpuChar16 driverPortPath[QPU_TEXT_UNITS];
     uint8_t usbDeviceId[260];                   /* opaque USB identification */
     uint8_t unused1[260];
     QpuChar16 deviceName[QPU_TEXT_UNITS];       /* model name reported by the printer */
