@@ -18,7 +18,13 @@ QStringList WindowNames(const QByteArray& input)
         QStringLiteral("^\\s*\\[([^\\]\\r\\n]+)_(CAP|CMB|LSTCTRL|MSG|STR)\\s*\\]"),
         QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
     QStringList names{QStringLiteral("SELECT_LANG_DLG")};
-    auto it = section.globalMatch(QString::fromLatin1(input));
+    // Language files come in UTF-8 or, with their byte order mark, in UTF-16.
+    const bool utf16 = input.startsWith("\xFF\xFE");
+    const QString text =
+        utf16 ? QString::fromUtf16(reinterpret_cast<const char16_t*>(input.constData() + 2),
+                                   (input.size() - 2) / 2)
+              : QString::fromLatin1(input);
+    auto it = section.globalMatch(text);
     while (it.hasNext() && names.size() < 6) {
         const QString name = it.next().captured(1);
         if (!name.isEmpty() && !names.contains(name))
