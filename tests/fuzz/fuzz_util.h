@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -37,12 +39,22 @@ inline const QString& WorkFolder()
     return folder;
 }
 
+// Writes the input as the file the parser reads. A folder removed behind the fuzzer's back
+// is made again; an input that cannot be written stops the run, which would otherwise go
+// on testing nothing but a missing file.
 inline QString WriteInput(const QString& name, const uint8_t* data, size_t size)
 {
     const QString path = WorkFolder() + QLatin1Char('/') + name;
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    }
+    if (!file.isOpen() || file.write(reinterpret_cast<const char*>(data),
+                                     static_cast<qint64>(size)) != static_cast<qint64>(size)) {
+        std::fprintf(stderr, "fuzz: cannot write the input file %s\n", qPrintable(path));
+        std::abort();
+    }
     return path;
 }
 
