@@ -10,6 +10,11 @@ namespace {
 constexpr auto kQuietPeriod = std::chrono::milliseconds(30);
 constexpr auto kMaxQuietWait = std::chrono::milliseconds(300);
 constexpr int kReaderSliceMs = 500;
+// Frames that no request has taken yet. A printer that sends on its own while nothing
+// waits (garbage at a wrong line speed, say) must not grow the queue without bound: the
+// oldest frames go first, as a request would purge them anyway. A full queue holds at most
+// a few megabytes.
+constexpr std::size_t kMaxQueuedFrames = 4096;
 } // namespace
 
 Connection::Connection(std::unique_ptr<Transport> transport, int timeoutMs)
@@ -100,6 +105,10 @@ void Connection::onFrame(Frame&& frame)
             m_statusListener({frame.bytes[0], frame.bytes[1], frame.bytes[2], frame.bytes[3]});
         }
         return;
+    }
+    if (m_frames.size() >= kMaxQueuedFrames) {
+        m_frames.pop_front();
+        m_readOffset = 0; // QPC_Read had begun on the dropped frame
     }
     m_frames.push_back(std::move(frame));
 }

@@ -1,5 +1,6 @@
 // The stream framer and the status decoding: answers split over reads, status blocks
 // between and before answers, bytes that only look like status.
+#include "connection.h"
 #include "frame_parser.h"
 #include "printer_commands.h"
 #include "status_decoder.h"
@@ -7,6 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <qpu/comm_lib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace qpcomm;
 
@@ -324,6 +330,68 @@ TEST(PrinterCommands, AnswerParsing)
         "10000001");
     EXPECT_FALSE(parseMemorySwitch(setting({0x37, 0x21, '1', '0', 0x00})));
     EXPECT_FALSE(parseText(Frame{FrameKind::Raw, {0x5F, 0x00}, 0}));
+}
+
+// A printer that sends a fixed number of bytes on its own and then stays silent.
+class StreamingTransport : public Transport
+{
+public:
+    explicit StreamingTransport(std::vector<uint8_t> stream) : m_stream(std::move(stream)) {}
+
+    int32_t open(int) override { return QPC_OK; }
+    void close() override {}
+    bool isOpen() const override { return true; }
+    int32_t write(const uint8_t*, std::size_t, int) override { return QPC_OK; }
+    int32_t read(uint8_t* buffer, std::size_t capacity, int timeoutMs,
+                 std::size_t* received) override
+    {
+        const std::size_t at = m_sent.load();
+        *received = std::min(capacity, m_stream.size() - at);
+        if (*received == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(timeoutMs, 5)));
+            return QPC_OK;
+        }
+        std::copy_n(m_stream.begin() + static_cast<std::ptrdiff_t>(at), *received, buffer);
+        m_sent += *received;
+        return QPC_OK;
+    }
+    void wake() override {}
+    std::string describe() const override { return "streaming test printer"; }
+
+    bool allSent() const { return m_sent.load() == m_stream.size(); }
+
+private:
+    const std::vector<uint8_t> m_stream;
+    std::atomic<std::size_t> m_sent{0};
+};
+
+// Bytes that no request waits for are not kept without bound: a printer that streams
+// garbage while the program is idle leaves only the newest of it in the connection.
+TEST(ConnectionQueue, GarbageWithoutARequestIsBoundedAndTheNewestIsKept)
+{
+    constexpr std::size_t kGarbage = 200000;
+    std::vector<uint8_t> stream(kGarbage, 'A'); // every byte a frame of its own
+    std::fill(stream.end() - 16, stream.end(), uint8_t{'B'});
+    auto transport = std::make_unique<StreamingTransport>(stream);
+    const StreamingTransport& printer = *transport;
+    Connection connection(std::move(transport), 1000);
+    ASSERT_EQ(connection.open(), QPC_OK);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!printer.allSent() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(printer.allSent());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the last read is framed
+
+    std::vector<uint8_t> buffer(kGarbage);
+    std::size_t received = 0;
+    ASSERT_EQ(connection.read(buffer.data(), buffer.size(), &received, 1000), QPC_OK);
+    EXPECT_LT(received, kGarbage / 10);
+    ASSERT_GT(received, 16u);
+    EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(received) - 16,
+                            buffer.begin() + static_cast<std::ptrdiff_t>(received),
+                            [](uint8_t b) { return b == 'B'; }));
+    connection.close();
 }
 
 } // namespace
