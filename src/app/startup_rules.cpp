@@ -4,6 +4,9 @@
 #include "app/fixed_text.h"
 #include "platform/special_folders.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <cstring>
 
 namespace startup {
@@ -104,6 +107,23 @@ PrinterChoice ChoosePrinterCase(int startMode, const QString& driverPortName,
 bool UsesSettingsFile(int startMode, int callerType)
 {
     return (callerType == 0 && startMode == kStartModeNormal) || startMode == kStartModeNoPrinter;
+}
+
+QString SetDamagedFileAside(const QString& path)
+{
+    constexpr int kMaxCopies = 999;
+    for (int n = 1; n <= kMaxCopies; ++n) {
+        const QString aside = path + QStringLiteral(".corrupt-%1").arg(n);
+        if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink())
+            continue;
+        // QFile::rename never replaces a file that has the new name.
+        if (QFile::rename(path, aside))
+            return aside;
+        // Only a name taken meanwhile is worth another try.
+        if (!QFileInfo::exists(aside))
+            break;
+    }
+    return {};
 }
 
 int LibraryCallerType(int callerType)

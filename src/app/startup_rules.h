@@ -22,12 +22,22 @@ enum AppMessage : int
     kMsgNotAdministrator = 0,
     kMsgPortInUse = 4,
     kMsgSaveFileFailed = 7,
+    kMsgSettingsFileDamaged = 8,
+    kMsgSettingsNotSaved = 9,
 };
 inline constexpr char kNotAdministratorText[] =
     "You must have Administrator rights to run this software.";
 inline constexpr char kPortInUseText[] =
     "Cannot launch the printer because it is in use by another application.";
 inline constexpr char kSaveFileFailedText[] = "Saving to the file failed.";
+// %s: where the damaged file is kept.
+inline constexpr char kSettingsFileDamagedText[] =
+    "The saved settings file of this printer is damaged and could not be read.\n"
+    "It was kept as:\n%s";
+// %s: the settings file that was not written.
+inline constexpr char kSettingsNotSavedText[] =
+    "Could not save the printer's settings to the file:\n%s\n"
+    "A settings file saved earlier was left as it was.";
 // Message 3 of "PRT_SELECT_DLG", shown by the command-line paths.
 inline constexpr int kMsgNoAnswer = 3;
 inline constexpr char kNoAnswerText[] = "Cannot communicate with the printer.";
@@ -87,6 +97,11 @@ PrinterChoice ChoosePrinterCase(int startMode, const QString& driverPortName,
 // True when the printer's settings file is loaded at start-up and saved at shutdown, with
 // the registry: started without a start mode and without a caller type, or in start mode 4.
 bool UsesSettingsFile(int startMode, int callerType);
+
+// Renames a damaged settings file to "<path>.corrupt-<n>" with the lowest n from 1 that
+// names nothing yet, so that it can be recovered by hand and is no longer taken for a saved
+// copy. The new path, or empty when the file could not be renamed.
+QString SetDamagedFileAside(const QString& path);
 
 // The caller type handed to QPC_SetCaller: 1 to 4 as given, anything else 0.
 int LibraryCallerType(int callerType);

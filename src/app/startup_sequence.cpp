@@ -29,6 +29,13 @@ QString TooLongOptionText(const QString& option)
         .arg(option);
 }
 
+// Fills the first "%s" of a message with value; a translation without it shows as it stands.
+QString WithValue(QString text, const QString& value)
+{
+    const qsizetype at = text.indexOf(QLatin1String("%s"));
+    return at < 0 ? text : text.replace(at, 2, value);
+}
+
 } // namespace
 
 StartupEnvironment StartupEnvironment::OfProcess(const QStringList& arguments)
@@ -134,7 +141,7 @@ bool StartupSequence::Startup(const StartupEnvironment& environment, StartupUi& 
     // The dialog may have changed the language.
     if (!OpenAppTexts(ui))
         return false;
-    LoadPrinterSettings();
+    LoadPrinterSettings(ui);
 
     if (!ui.CreateMainWindow()) {
         ui.CloseSplash();
@@ -266,15 +273,29 @@ bool StartupSequence::OpenPortBehindSplash(IPrinterChooser& chooser, PortInfo& p
     return true;
 }
 
-void StartupSequence::LoadPrinterSettings()
+void StartupSequence::LoadPrinterSettings(StartupUi& ui)
 {
     if (!startup::UsesSettingsFile(m_state.startMode, m_state.callerType) ||
         FixedText(m_state.settingsFolder).isEmpty())
         return;
     const QString path = m_dataMgr.Registry().SettingsPathOf(FixedText(m_state.portInfo.deviceName),
                                                              FixedText(m_state.portInfo.portName));
-    if (!path.isEmpty())
-        m_dataMgr.LoadSettingsFile(path); // a missing or bad file leaves the defaults
+    if (path.isEmpty())
+        return;
+    // A missing or unreadable file leaves the defaults.
+    const int loaded = m_dataMgr.LoadSettingsFile(path);
+    if (loaded != PluginDataMgr::kBadData && loaded != PluginDataMgr::kTruncated)
+        return;
+    // A damaged file is put aside before the save at exit could replace it, so that what
+    // it holds can still be recovered, and the user learns why the pages show defaults.
+    QString kept = startup::SetDamagedFileAside(path);
+    if (kept.isEmpty()) {
+        m_keepDamagedFile = true;
+        kept = path;
+    }
+    ui.ShowWarning(
+        WithValue(AppMessage(startup::kMsgSettingsFileDamaged, startup::kSettingsFileDamagedText),
+                  QDir::toNativeSeparators(kept)));
 }
 
 int StartupSequence::Shutdown(StartupUi& ui)
@@ -284,7 +305,7 @@ int StartupSequence::Shutdown(StartupUi& ui)
     // A start that ended before the main window has nothing to save: saving then could
     // replace a printer's saved settings with an empty set.
     if (m_started) {
-        SavePrinterSettings();
+        SavePrinterSettings(ui);
         if (IsNoPrinterMode())
             OfferOutputFile(ui);
     }
@@ -303,7 +324,7 @@ int StartupSequence::Shutdown(StartupUi& ui)
     return 1;
 }
 
-void StartupSequence::SavePrinterSettings()
+void StartupSequence::SavePrinterSettings(StartupUi& ui)
 {
     if (!startup::UsesSettingsFile(m_state.startMode, m_state.callerType))
         return;
@@ -320,11 +341,18 @@ void StartupSequence::SavePrinterSettings()
         return;
     if (IsNoPrinterMode())
         m_dataMgr.SetSaveEnabled(1);
+    // Nothing was read from the printer in this run: the file stays as it was.
+    if (m_dataMgr.SaveEnabled() != 1 || m_keepDamagedFile)
+        return;
     // The registry names a printer only once its settings file exists.
     if (m_dataMgr.SaveSettingsFile(path, QByteArrayLiteral("QP-R60"), startup::kSettingsFileValue,
                                    startup::kSettingsFileValue) != 0) {
         registry.Save(settingsFolder);
+        return;
     }
+    ui.ShowOwnedWarning(
+        WithValue(AppMessage(startup::kMsgSettingsNotSaved, startup::kSettingsNotSavedText),
+                  QDir::toNativeSeparators(path)));
 }
 
 void StartupSequence::OfferOutputFile(StartupUi& ui)

@@ -130,8 +130,8 @@ private:
     bool ChoosePrinter(IPrinterChooser& chooser, StartupUi& ui);
     bool OpenPortBehindSplash(IPrinterChooser& chooser, PortInfo& port, StartupUi& ui,
                               int32_t* checkResult);
-    void LoadPrinterSettings();
-    void SavePrinterSettings();
+    void LoadPrinterSettings(StartupUi& ui);
+    void SavePrinterSettings(StartupUi& ui);
     void OfferOutputFile(StartupUi& ui);
     QString AppMessage(int number, const char* english) const;
     QString WindowMessage(const char* windowName, int number, const QString& english) const;
@@ -148,4 +148,6 @@ private:
     QStringList m_arguments;
     startup::StartupPaths m_paths;
     bool m_started = false;
+    // A damaged settings file that could not be put aside stays as it is: no save replaces it.
+    bool m_keepDamagedFile = false;
 };
