@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of tests/fuzz with clang in build-fuzz/ and runs each for
-# the given number of seconds (default 30) on its seed corpus. Exits non-zero on a crash.
+# Builds the libFuzzer targets of tests/fuzz with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer) in build-fuzz/ and runs each for the given number of seconds
+# (default 30) on its seed corpus, one after another. Exits non-zero when the build fails or
+# any target crashes, leaks, times out or runs out of memory; the input that did it is kept
+# in build-fuzz/artifacts/<target>/. Everything a run writes stays in build-fuzz/.
 #   scripts/fuzz.sh [seconds] [target...]
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -9,15 +12,8 @@ shift || true
 build="$root/build-fuzz"
 cxx="${CXX_FUZZ:-clang++}"
 
-command -v "$cxx" >/dev/null || { echo "fuzz.sh: $cxx not found (apt-get install clang libclang-rt-14-dev)"; exit 1; }
-mkdir -p "$build"
-if ! { CXX="$cxx" cmake -S "$root/tests/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=Debug &&
-    cmake --build "$build" -j2; } >"$build/build.log" 2>&1; then
-    tail -30 "$build/build.log"
-    echo "fuzz.sh: build failed, see $build/build.log"
-    exit 1
-fi
-
+all_targets=(fuzz_profile fuzz_lang_file fuzz_menu_file fuzz_printer_ini fuzz_settings_file
+    fuzz_command_line fuzz_qpcomm_answers)
 # Longest input per target: files are kept small, answers are streams.
 declare -A max_len=(
     [fuzz_profile]=4096
@@ -28,36 +24,84 @@ declare -A max_len=(
     [fuzz_command_line]=1024
     [fuzz_qpcomm_answers]=2048
 )
-targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_profile fuzz_lang_file fuzz_menu_file fuzz_printer_ini
-    fuzz_settings_file fuzz_command_line fuzz_qpcomm_answers)
 
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+case "$seconds" in
+'' | *[!0-9]*)
+    echo "fuzz.sh: seconds must be a whole number, not '$seconds'"
+    exit 2
+    ;;
+esac
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
+for t in "${targets[@]}"; do
+    [ -n "${max_len[$t]:-}" ] || {
+        echo "fuzz.sh: unknown target '$t' (known: ${all_targets[*]})"
+        exit 2
+    }
+done
+
+# clang must come with the libFuzzer and sanitizer runtimes of its own version.
+command -v "$cxx" >/dev/null || {
+    echo "fuzz.sh: $cxx not found (scripts/install-deps.sh installs clang and its runtimes)"
+    exit 1
+}
+runtime_dir="$("$cxx" -print-runtime-dir 2>/dev/null)"
+if [ ! -f "$runtime_dir/libclang_rt.fuzzer-x86_64.a" ]; then
+    version="$("$cxx" -dumpversion 2>/dev/null)"
+    echo "fuzz.sh: the libFuzzer runtime of $cxx $version is missing in '$runtime_dir'" \
+        "(Debian package libclang-rt-${version%%.*}-dev)"
+    exit 1
+fi
+
+mkdir -p "$build"
+echo "== building the fuzz targets in $build"
+if ! { CXX="$cxx" cmake -S "$root/tests/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=Debug &&
+    cmake --build "$build" -j2 --target "${targets[@]}"; } >"$build/build.log" 2>&1; then
+    tail -30 "$build/build.log"
+    echo "fuzz.sh: build failed, see $build/build.log"
+    exit 1
+fi
+
+# A smaller quarantine than the default 256 MB: the parsers make many tiny allocations,
+# whose quarantined chunks would otherwise take about 1 GB.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:quarantine_size_mb=64}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export QT_LOGGING_RULES="*.debug=false;*.warning=false"
-failed=0
+# The targets write their inputs as files below this folder.
+export QPU_FUZZ_WORK_DIR="$build/work"
+export TMPDIR="$build/tmp"
+mkdir -p "$QPU_FUZZ_WORK_DIR" "$TMPDIR"
+
+failed=()
 for t in "${targets[@]}"; do
     seeds="$root/tests/fuzz/corpus/$t"
     work="$build/corpus/$t"
     artifacts="$build/artifacts/$t/"
     mkdir -p "$work" "$artifacts"
     log="$build/$t.log"
-    echo "== $t (${seconds}s, max_len ${max_len[$t]})"
+    echo "== $t (${seconds} s, inputs up to ${max_len[$t]} bytes)"
+    # New inputs go to the first folder, the work corpus; the seeds are only read.
     "$build/$t" -max_total_time="$seconds" -max_len="${max_len[$t]}" -timeout=10 \
         -rss_limit_mb=2048 -artifact_prefix="$artifacts" -print_final_stats=1 \
         "$work" "$seeds" >"$log" 2>&1 &
     pid=$!
     wait $pid
     rc=$?
-    rm -rf "/dev/shm/qpu_fuzz_$pid"
+    rm -rf "$QPU_FUZZ_WORK_DIR/qpu_fuzz_$pid"
     last="$(grep -E '^#[0-9]+' "$log" | tail -1)"
-    execs="$(grep -E 'stat::average_exec_per_sec' "$log" | awk '{print $2}')"
+    figure() { grep -E "^stat::$1:" "$log" | awk '{print $2}'; }
     echo "   ${last:-no progress line}"
-    echo "   exec/s: ${execs:-?}"
-    if [ $rc -ne 0 ]; then
-        echo "   CRASH (exit $rc): see $log and $artifacts"
-        grep -E 'ERROR|runtime error|SUMMARY' "$log" | head -5 | sed 's/^/   /'
-        failed=1
+    echo "   runs: $(figure number_of_executed_units), exec/s: $(figure average_exec_per_sec)," \
+        "peak RSS: $(figure peak_rss_mb) MB"
+    if [ $rc -ne 0 ] || ! grep -q '^Done [0-9]* runs' "$log"; then
+        echo "   FAILED (exit $rc): see $log and $artifacts"
+        grep -E 'ERROR|runtime error|SUMMARY|Test unit written' "$log" | head -6 | sed 's/^/   /'
+        failed+=("$t")
     fi
 done
-exit $failed
+rm -rf "$TMPDIR"
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "fuzz.sh: failed: ${failed[*]}"
+    exit 1
+fi
+echo "fuzz.sh: ${#targets[@]} targets ran ${seconds} s each without a fault"
