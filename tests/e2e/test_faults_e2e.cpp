@@ -144,11 +144,11 @@ protected:
         return env;
     }
 
-    std::unique_ptr<ProgramRun> Run()
+    std::unique_ptr<ProgramRun> Run(const QStringList& arguments = {})
     {
         auto run =
             std::make_unique<ProgramRun>(Path("program/qp60util"), Environment(), Path("run/hook"));
-        EXPECT_TRUE(run->Start({})) << run->StandardError().constData();
+        EXPECT_TRUE(run->Start(arguments)) << run->StandardError().constData();
         return run;
     }
 
@@ -484,6 +484,8 @@ TEST_F(FaultsE2e, ConnectionDroppedDuringTheReadIsSurvived)
     bool ended = false;
     const QStringList boxes = AnswerBoxesUntilHidden(*run, progress, 30000, &ended);
     ASSERT_TRUE(ended) << Log(*run);
+    std::printf("[ figures  ] after the drop the read %s\n",
+                boxes.isEmpty() ? "got everything" : "reported a partial read");
     EXPECT_LE(boxes.size(), 1) << boxes.join('|').toStdString();
     for (const QString& box : boxes)
         EXPECT_EQ(box, kPartialRead);
@@ -603,6 +605,40 @@ TEST_F(FaultsE2e, DiskFullAtExitKeepsTheEarlierFileAndSaysSo)
     EXPECT_EQ(ReadFile(SettingsFile()), before);
     EXPECT_EQ(PrinterFolderEntries(), QStringList{"QP-R60_Setting.DAT"});
     EXPECT_EQ(ReadFile(RegistryIni()), registryBefore);
+}
+
+TEST_F(FaultsE2e, DiskFullAtExitWithoutPrinterKeepsTheEarlierOutputFile)
+{
+    const QString output = Path("out/settings.out");
+    const QByteArray earlierOutput(300, '\x11');
+    ASSERT_TRUE(WriteFile(output, earlierOutput));
+    auto run = Run({"/mF" + output});
+    const auto frame = run->WaitFor("shown", "CMainFrame");
+    ASSERT_TRUE(frame.has_value()) << Log(*run);
+    EXPECT_GE(RoundTripMs(*run, frame->id), 0);
+
+    const rlimit limit{200, 200};
+    ASSERT_EQ(::prlimit(static_cast<pid_t>(run->Pid()), RLIMIT_FSIZE, &limit, nullptr), 0);
+    run->Send(QStringLiteral("close %1").arg(frame->id));
+    QStringList boxes;
+    while (const auto box = run->WaitFor("msgbox", {}, 5000)) {
+        const QString text = ProgramRun::Unescape(box->rest);
+        boxes << text;
+        run->Send(QStringLiteral("click %1 %2")
+                      .arg(box->id)
+                      .arg(text.startsWith("question") ? "yes" : "ok"));
+        run->WaitForHidden(box->id, 5000);
+    }
+    ASSERT_EQ(run->WaitForExit(), 1) << Log(*run);
+    ASSERT_EQ(boxes.size(), 3) << Log(*run);
+    EXPECT_EQ(boxes.at(0), NotSavedText(SettingsFile()));
+    EXPECT_EQ(boxes.at(1), QStringLiteral("question Save to File\tDo you want to save the "
+                                          "settings to the file?"));
+    EXPECT_EQ(boxes.at(2), QStringLiteral("warning QP-R60 Utility\tSaving to the file failed."));
+    EXPECT_EQ(ReadFile(output), earlierOutput);
+    EXPECT_EQ(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.out"});
+    EXPECT_FALSE(QFileInfo::exists(SettingsFile()));
+    EXPECT_TRUE(PrinterFolderEntries().isEmpty());
 }
 
 TEST_F(FaultsE2e, ReadOnlyFolderAtExitKeepsTheEarlierFileAndSaysSo)
