@@ -381,6 +381,27 @@ TEST_F(FaultsE2e, PrinterKilledDuringTheReadEndsItWithAMessage)
         });
 }
 
+TEST_F(FaultsE2e, PrinterThatGoesAndComesBackIsShownAsItIs)
+{
+    auto run = Run();
+    const int frame = OpenMainWindow(*run);
+    ASSERT_NE(frame, 0);
+    ASSERT_TRUE(WaitUntilIdle(*run, frame)) << Log(*run);
+    const uint16_t port = m_printer.tcpPort();
+
+    ASSERT_EQ(::kill(m_printer.pid(), SIGKILL), 0);
+    m_printer.stop();
+    EXPECT_TRUE(WaitForStatusLine(*run, frame, "Status: Cannot Get Status")) << Log(*run);
+
+    // Switched on again at the same address.
+    ASSERT_TRUE(m_printer.start({"--tcp", "127.0.0.1:" + std::to_string(port)}))
+        << m_printer.error();
+    EXPECT_TRUE(WaitForStatusLine(*run, frame, "Status: Online")) << Log(*run);
+    EXPECT_TRUE(run->Log().filter("msgbox").isEmpty()) << Log(*run);
+    EXPECT_TRUE(Exit(*run, frame).isEmpty()) << Log(*run);
+    EXPECT_EQ(run->WaitForExit(), 1) << Log(*run);
+}
+
 TEST_F(FaultsE2e, PrinterSilentDuringTheReadEndsItWithAMessage)
 {
     ExpectPartialReadAfterFault([this] { ASSERT_EQ(Control("silent on"), "OK"); });
