@@ -28,11 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
     MenuFile::ComputeLevels(entries);
 
-    // Levels are computed in one walk: an entry is at most one level below every entry
-    // before it, so no level exceeds the entry's position.
+    // Levels are computed in one walk: an entry is at most one level below the deepest
+    // entry up to itself (an entry may name itself as its parent), so no level exceeds the
+    // entry's position plus one.
     for (size_t i = 0; i < entries.size(); ++i) {
         const MenuItem& entry = *entries[i];
-        if (entry.level < 0 || static_cast<size_t>(entry.level) > i ||
+        if (entry.level < 0 || static_cast<size_t>(entry.level) > i + 1 ||
             entry.text.size() > kMaxTextChars)
             __builtin_trap();
         layout.IndentForLevel(entry.level);
