@@ -55,6 +55,8 @@ constexpr int kOkButtonId = 1;
 constexpr int kModelLineId = 1021;
 constexpr int kStatusLineId = 1025;
 constexpr quint32 kMarkerBlockId = 0x7F0000AA;
+// Menu row of the print settings page.
+constexpr int kPrintSettingsRow = 2;
 // The print settings page asks the printer for customized value 5 first: from then on
 // the printer check is behind the read, and a fault hits the pages' reads.
 const char kFirstPageRead[] = "1D 28 45 02 00 06 05";
@@ -460,6 +462,52 @@ TEST_F(FaultsE2e, GarbageAtTheChoiceOfPrinterKeepsTheDialogOpen)
     ASSERT_EQ(run->WaitForExit(), 1) << Log(*run);
     EXPECT_FALSE(QFileInfo::exists(SettingsFile()));
     EXPECT_FALSE(QFileInfo::exists(RegistryIni()));
+}
+
+TEST_F(FaultsE2e, PrinterSilentWhileSettingsAreWrittenSaysSoAndSavesNothingWrong)
+{
+    auto run = Run();
+    const int frame = OpenMainWindow(*run);
+    ASSERT_NE(frame, 0);
+    ASSERT_TRUE(WaitUntilIdle(*run, frame)) << Log(*run);
+    const QString density = QStringLiteral("PrintSettingsPage/density");
+    run->Send(QStringLiteral("menu %1 %2").arg(frame).arg(kPrintSettingsRow));
+    ASSERT_TRUE(run->WaitFor("menu", QString::number(kPrintSettingsRow), 5000)) << Log(*run);
+    run->Send(QStringLiteral("set %1 %2 115").arg(frame).arg(density));
+    ASSERT_TRUE(run->WaitFor("set", density, 5000)) << Log(*run);
+
+    ASSERT_EQ(Control("silent on"), "OK");
+    run->Send(QStringLiteral("press %1 PrintSettingsPage/apply").arg(frame));
+    ASSERT_TRUE(run->WaitFor("pressed", "PrintSettingsPage/apply", 5000)) << Log(*run);
+    QStringList boxes;
+    while (const auto box = run->WaitFor("msgbox", {}, 30000)) {
+        const QString text = ProgramRun::Unescape(box->rest);
+        boxes << text;
+        const bool question = text.startsWith("question");
+        run->Send(QStringLiteral("click %1 %2").arg(box->id).arg(question ? "yes" : "ok"));
+        run->WaitForHidden(box->id, 10000);
+        if (!question)
+            break;
+    }
+    ASSERT_FALSE(boxes.isEmpty()) << Log(*run);
+    EXPECT_EQ(boxes.last(), QStringLiteral("warning QP-R60 Utility\tFailed to change settings."));
+    EXPECT_GE(RoundTripMs(*run, frame), 0);
+
+    ASSERT_EQ(Control("silent off"), "OK");
+    EXPECT_EQ(Control("custom 5"), "OK 100");
+    // Leaving answers the page's question about the unsaved change with No.
+    run->Send(QStringLiteral("close %1").arg(frame));
+    while (const auto box = run->WaitFor("msgbox", {}, 3000)) {
+        run->Send(QStringLiteral("click %1 no").arg(box->id));
+        run->WaitForHidden(box->id, 5000);
+    }
+    ASSERT_EQ(run->WaitForExit(), 1) << Log(*run);
+    // The saved copy holds what the printer has, not the value that never reached it.
+    PluginDataMgr saved;
+    ASSERT_EQ(saved.LoadSettingsFile(SettingsFile()), 0);
+    PrintSettingsBlock settings{};
+    ASSERT_EQ(saved.GetBlockData(QPU_BLOCK_PRINT_SETTINGS_ID, &settings, sizeof settings), 0);
+    EXPECT_EQ(settings.printDensity, 100);
 }
 
 TEST_F(FaultsE2e, SlowAnswersWithinTheTimeOutStillReadEverything)
