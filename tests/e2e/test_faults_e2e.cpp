@@ -513,7 +513,7 @@ TEST_F(FaultsE2e, PrinterSilentWhileSettingsAreWrittenSaysSoAndSavesNothingWrong
 TEST_F(FaultsE2e, SlowAnswersWithinTheTimeOutStillReadEverything)
 {
     const QByteArray before = SeedSettingsFile();
-    ASSERT_EQ(Control("slow 300"), "OK");
+    ASSERT_EQ(Control("slow 150"), "OK");
     ASSERT_EQ(Control("custom 5 120"), "OK");
     auto run = Run();
     const int frame = OpenMainWindow(*run);
