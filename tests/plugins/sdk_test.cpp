@@ -185,6 +185,32 @@ TEST_F(PrinterLinkOverEmulator, StrictPrinterIsReadInsideTheUserSettingMode)
     EXPECT_NE(log.find("1D 28 45 04 00 02 4F 55 54"), std::string::npos);
 }
 
+TEST_F(PrinterLinkOverEmulator, ALostEnterAnswerStillLeavesTheUserSettingMode)
+{
+    Start({"--tcp", "127.0.0.1:0", "--strict-user-mode", "--restart-ms", "100"});
+    PrinterLink link(host.State().commLib, 400);
+    printer.control("truncate on");
+    bool worked = false;
+    EXPECT_EQ(link.InUserSettingMode(
+                  [&] {
+                      worked = true;
+                      return kPrinterOk;
+                  },
+                  5000),
+              kPrinterNoAnswer);
+    EXPECT_FALSE(worked);
+    printer.control("truncate off");
+    const std::string log = qpr60test::hexText(printer.receivedBytes());
+    const auto enter = log.find("1D 28 45 03 00 01 49 4E");
+    ASSERT_NE(enter, std::string::npos);
+    EXPECT_NE(log.find("1D 28 45 04 00 02 4F 55 54", enter), std::string::npos)
+        << "the printer entered the mode and nobody took it out: " << log;
+    // Out of the mode again, a strict printer no longer answers setting requests.
+    ASSERT_EQ(link.WaitUntilAnswering(5000), kPrinterOk);
+    int32_t value = 0;
+    EXPECT_EQ(link.ReadCustomValue(5, &value), kPrinterNoAnswer);
+}
+
 TEST_F(PrinterLinkOverEmulator, GarbageAndSilenceAreNoAnswer)
 {
     Start({"--tcp", "127.0.0.1:0"});

@@ -279,6 +279,13 @@ int32_t PrinterLink::InUserSettingMode(const std::function<int32_t()>& work,
                                        uint32_t restartTimeoutMs)
 {
     const int32_t entered = EnterUserSettingMode();
+    if (entered == kPrinterNoAnswer) {
+        // The request may have reached the printer and only its answer got lost: leave the
+        // mode anyway, which a printer outside the mode ignores, so it is not left unable
+        // to print.
+        LeaveUserSettingMode();
+        return entered;
+    }
     if (entered != kPrinterOk)
         return entered;
     const int32_t result = work();

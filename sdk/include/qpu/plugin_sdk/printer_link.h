@@ -63,7 +63,8 @@ public:
 
     // Runs `work` inside the user-setting mode: enter, work, leave (also when work
     // failed), wait for the restart. Answers work's result, or the failure of entering or
-    // of the printer coming back.
+    // of the printer coming back. An unanswered enter request is followed by a leave
+    // request, in case only the answer was lost.
     int32_t InUserSettingMode(const std::function<int32_t()>& work, uint32_t restartTimeoutMs);
     // Runs `read` as it is; when the printer does not answer (a printer that answers
     // setting requests only in its user-setting mode), runs it again inside that mode.
