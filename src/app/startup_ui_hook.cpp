@@ -166,6 +166,9 @@ void StartupUiHook::WatchActivation(QWidget* window)
         const int id = IdOf(window);
         connect(server, &platform::ActivationServer::activationRequested, this,
                 [this, id] { Send(QStringLiteral("activated %1").arg(id)); });
+        // A second copy started from here on finds this window.
+        if (server->isListening())
+            Send(QStringLiteral("listening %1").arg(id));
     }
 }
 

@@ -18,6 +18,7 @@ class QLocalSocket;
 //   shown <id> <class> <title>
 //   msgbox <id> <icon> <title>\t<text>      a message box (icon: warning, question, ...)
 //   hidden <id> <class>
+//   listening <id>                          the window's activation channel is open
 //   activated <id>                          a second copy asked the window to the front
 // and answers commands:
 //   click <id> <button>      a message box's button (yes, no, ok, cancel) or a window's

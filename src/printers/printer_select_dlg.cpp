@@ -198,10 +198,8 @@ void CPrinterSelectDlg::BuildControls()
 void CPrinterSelectDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous() && !m_initialised) {
-        m_initialised = true;
-        InitDialog();
-    }
+    // Listen before filling the list: a second copy started while the ports are being
+    // read finds the dialog, instead of ending with nothing brought to the front.
     if (!m_activation) {
         m_activation = new platform::ActivationServer(this);
         connect(m_activation, &platform::ActivationServer::activationRequested, this,
@@ -209,6 +207,10 @@ void CPrinterSelectDlg::showEvent(QShowEvent* event)
     }
     if (!m_activation->isListening()) {
         m_activation->listen(); // a copy that cannot listen still works; it is only not found
+    }
+    if (!event->spontaneous() && !m_initialised) {
+        m_initialised = true;
+        InitDialog();
     }
 }
 

@@ -246,6 +246,10 @@ TEST_F(StartupE2e, SecondCopyActivatesTheFirstAndEndsSilently)
     auto first = Run({});
     const auto dialog = first->WaitFor("shown", "CPrinterSelectDlg");
     ASSERT_TRUE(dialog.has_value());
+    // A copy started before the dialog listens ends without anyone to activate.
+    const auto listening = first->WaitFor("listening");
+    ASSERT_TRUE(listening.has_value()) << first->Log().join('\n').toStdString();
+    EXPECT_EQ(listening->id, dialog->id);
 
     auto second = Run({}, true, "hook2");
     EXPECT_EQ(second->WaitForExit(), 1);
