@@ -1,12 +1,51 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian packages), builds from scratch with two jobs and
-# runs every test. Exits non-zero when anything fails.
+# runs every test; then builds and runs the suite again under AddressSanitizer +
+# UndefinedBehaviorSanitizer and, with QPU_TSAN=1, under ThreadSanitizer
+# (scripts/sanitize.sh). Every stage runs even when an earlier one failed; the script exits
+# non-zero when anything failed. QPU_SKIP_SANITIZERS=1 runs only the normal build and tests.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 bash scripts/install-deps.sh
-rm -rf build
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j2
-cd build
-QT_QPA_PLATFORM=offscreen QPCOMM_DISCOVERY_ADDR=127.0.0.1 ctest -j2 --output-on-failure --timeout 300
+
+failed=()
+stage() {
+    local name="$1"
+    shift
+    local start=$SECONDS
+    echo "=== $name"
+    if "$@"; then
+        echo "=== $name: passed in $((SECONDS - start)) s"
+    else
+        echo "=== $name: FAILED after $((SECONDS - start)) s"
+        failed+=("$name")
+    fi
+}
+
+# A stage runs as a condition, where errexit does not hold: chain its steps with &&.
+normal_build() {
+    rm -rf build &&
+        cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+        cmake --build build -j2 &&
+        (cd build && QT_QPA_PLATFORM=offscreen QPCOMM_DISCOVERY_ADDR=127.0.0.1 \
+            ctest -j2 --output-on-failure --timeout 300)
+}
+
+sanitized_build() {
+    rm -rf "build-$1" && bash scripts/sanitize.sh "$1"
+}
+
+stage "build and tests" normal_build
+if [ "${QPU_SKIP_SANITIZERS:-0}" != 1 ]; then
+    stage "address and undefined-behaviour sanitizers" sanitized_build asan
+    if [ "${QPU_TSAN:-0}" = 1 ]; then
+        stage "thread sanitizer" sanitized_build tsan
+    fi
+fi
+
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "Failed: ${failed[*]}" >&2
+    exit 1
+fi
+echo "All stages passed."
