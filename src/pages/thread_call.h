@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QThread>
 
+#include <atomic>
 #include <utility>
 
 // Runs fn on the thread of context (the application object when context is null) and
@@ -18,7 +19,18 @@ template <typename R, typename Fn> R CallOnThreadOf(QObject* context, Fn&& fn)
     if (target == nullptr || target->thread() == QThread::currentThread())
         return std::forward<Fn>(fn)();
     R result{};
+    // The blocking call orders the two threads through Qt's own semaphore; the handshake
+    // states that order in standard C++ as well, where thread checkers can see it.
+    std::atomic<int> handshake{0};
+    handshake.store(1, std::memory_order_release);
     QMetaObject::invokeMethod(
-        target, [&result, &fn] { result = fn(); }, Qt::BlockingQueuedConnection);
+        target,
+        [&result, &fn, &handshake] {
+            (void)handshake.load(std::memory_order_acquire);
+            result = fn();
+            handshake.store(2, std::memory_order_release);
+        },
+        Qt::BlockingQueuedConnection);
+    (void)handshake.load(std::memory_order_acquire);
     return result;
 }

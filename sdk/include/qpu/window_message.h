@@ -28,6 +28,7 @@
 #include <QObject>
 #include <QThread>
 
+#include <atomic>
 #include <cstdint>
 
 /* Messages of the platform's own numbering that the utility uses as well. */
@@ -111,11 +112,21 @@ inline intptr_t SendWindowMessage(void* window, int message, intptr_t wParam, in
     WindowMessageEvent event(message, wParam, lParam);
     if (receiver->thread() == QThread::currentThread()) {
         QCoreApplication::sendEvent(receiver, &event);
-    } else {
-        QMetaObject::invokeMethod(
-            receiver, [receiver, &event] { QCoreApplication::sendEvent(receiver, &event); },
-            Qt::BlockingQueuedConnection);
+        return event.result();
     }
+    // The blocking call orders the two threads through Qt's own semaphore; the handshake
+    // states that order in standard C++ as well, where thread checkers can see it.
+    std::atomic<int> handshake{0};
+    handshake.store(1, std::memory_order_release); // the event is built
+    QMetaObject::invokeMethod(
+        receiver,
+        [receiver, &event, &handshake] {
+            (void)handshake.load(std::memory_order_acquire);
+            QCoreApplication::sendEvent(receiver, &event);
+            handshake.store(2, std::memory_order_release); // the result is set
+        },
+        Qt::BlockingQueuedConnection);
+    (void)handshake.load(std::memory_order_acquire);
     return event.result();
 }
 
