@@ -77,11 +77,13 @@ class WindowMessageEvent final : public QEvent
 public:
     WindowMessageEvent(int message, intptr_t wParam, intptr_t lParam)
         : QEvent(kWindowMessageEventType), m_message(message), m_wParam(wParam), m_lParam(lParam)
-    {}
+    {
+        m_built.store(true, std::memory_order_release);
+    }
 
-    int message() const { return m_message; }
-    intptr_t wParam() const { return m_wParam; }
-    intptr_t lParam() const { return m_lParam; }
+    int message() const { return Built().m_message; }
+    intptr_t wParam() const { return Built().m_wParam; }
+    intptr_t lParam() const { return Built().m_lParam; }
     intptr_t result() const { return m_result; }
     void setResult(intptr_t result) { m_result = result; }
 
@@ -94,10 +96,20 @@ public:
     }
 
 private:
+    // A posted message crosses to the receiving thread through Qt's event queue, whose
+    // locking thread checkers cannot see; the fields are published with a release at the
+    // end of construction and read after the matching acquire.
+    const WindowMessageEvent& Built() const
+    {
+        (void)m_built.load(std::memory_order_acquire);
+        return *this;
+    }
+
     int m_message;
     intptr_t m_wParam;
     intptr_t m_lParam;
     intptr_t m_result = 0;
+    std::atomic<bool> m_built{false};
 };
 
 // Delivers the message to window and returns the result that the receiver set (0 when it
