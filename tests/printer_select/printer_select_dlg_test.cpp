@@ -33,6 +33,7 @@
 
 #include <cstring>
 #include <memory>
+#include <atomic>
 #include <thread>
 
 using select_test::MakePort;
@@ -525,11 +526,12 @@ TEST_F(PrinterSelectDlgTest, SecondCopyBringsTheDialogToTheFront)
 {
     auto dialog = MakeDialog();
     dialog->show();
-    bool confirmed = false;
+    // Polled by this thread while the asker sets it.
+    std::atomic<bool> confirmed{false};
     std::thread asker([&] { confirmed = platform::RequestActivation(); });
-    QTRY_VERIFY_WITH_TIMEOUT(confirmed, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(confirmed.load(), 3000);
     asker.join();
-    EXPECT_TRUE(confirmed);
+    EXPECT_TRUE(confirmed.load());
     dialog->hide();
     EXPECT_FALSE(
         platform::RequestActivation(QString::fromLatin1(platform::kActivationChannelName), 300));
