@@ -88,6 +88,12 @@ tsan)
     # on one thread what it allocated on another, synchronised by its uninstrumented
     # mutexes). Every access made by our code is still checked.
     export TSAN_OPTIONS="suppressions=$supp_dir/tsan.supp:print_suppressions=0:second_deadlock_stack=1:ignore_noninstrumented_modules=1"
+    # QProcess starts its child with clone(CLONE_VM | CLONE_VFORK): the child runs on the
+    # parent's memory until it execs, out of the tool's sight, and afterwards the tool no
+    # longer sees the parent's main thread take its mutexes, so every later lock-protected
+    # access shows as a race. This test starts a port holder that way and then talks to
+    # the printer on the library's reader thread.
+    exclude="$exclude|^PrinterSelectDlgTest\.PortHeldByAnotherProcessGivesMessageFour\$"
     ;;
 esac
 
