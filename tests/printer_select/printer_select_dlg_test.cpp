@@ -31,9 +31,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
-#include <atomic>
 #include <thread>
 
 using select_test::MakePort;
