@@ -25,9 +25,10 @@ declare -A max_len=(
     [fuzz_qpcomm_answers]=2048
 )
 
+# 0 would make libFuzzer run without end.
 case "$seconds" in
-'' | *[!0-9]*)
-    echo "fuzz.sh: seconds must be a whole number, not '$seconds'"
+'' | *[!0-9]* | 0*)
+    echo "fuzz.sh: seconds must be a whole number from 1 on, not '$seconds'"
     exit 2
     ;;
 esac
@@ -46,7 +47,10 @@ command -v "$cxx" >/dev/null || {
     exit 1
 }
 runtime_dir="$("$cxx" -print-runtime-dir 2>/dev/null)"
-if [ ! -f "$runtime_dir/libclang_rt.fuzzer-x86_64.a" ]; then
+if [ -z "$runtime_dir" ]; then
+    echo "fuzz.sh: $cxx is not clang (set CXX_FUZZ to a clang++)"
+    exit 1
+elif [ ! -f "$runtime_dir/libclang_rt.fuzzer-x86_64.a" ]; then
     version="$("$cxx" -dumpversion 2>/dev/null)"
     echo "fuzz.sh: the libFuzzer runtime of $cxx $version is missing in '$runtime_dir'" \
         "(Debian package libclang-rt-${version%%.*}-dev)"
