@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian packages), builds from scratch with two jobs and
 # runs every test; then builds and runs the suite again under AddressSanitizer +
-# UndefinedBehaviorSanitizer and, with QPU_TSAN=1, under ThreadSanitizer
-# (scripts/sanitize.sh). Every stage runs even when an earlier one failed; the script exits
-# non-zero when anything failed. QPU_SKIP_SANITIZERS=1 runs only the normal build and tests.
+# UndefinedBehaviorSanitizer and under ThreadSanitizer (scripts/sanitize.sh). Every stage
+# runs even when an earlier one failed; the script exits non-zero when anything failed.
+# QPU_SKIP_SANITIZERS=1 runs only the normal build and tests.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -39,9 +39,7 @@ sanitized_build() {
 stage "build and tests" normal_build
 if [ "${QPU_SKIP_SANITIZERS:-0}" != 1 ]; then
     stage "address and undefined-behaviour sanitizers" sanitized_build asan
-    if [ "${QPU_TSAN:-0}" = 1 ]; then
-        stage "thread sanitizer" sanitized_build tsan
-    fi
+    stage "thread sanitizer" sanitized_build tsan
 fi
 
 if [ ${#failed[@]} -gt 0 ]; then
