@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian packages), builds from scratch with two jobs and
-# runs every test; then builds and runs the suite again under AddressSanitizer +
-# UndefinedBehaviorSanitizer and under ThreadSanitizer (scripts/sanitize.sh). Every stage
-# runs even when an earlier one failed; the script exits non-zero when anything failed.
-# QPU_SKIP_SANITIZERS=1 runs only the normal build and tests.
+# runs every test; runs each fuzz target for 25 s (scripts/fuzz.sh); then builds and runs
+# the suite again under AddressSanitizer + UndefinedBehaviorSanitizer and under
+# ThreadSanitizer (scripts/sanitize.sh). Every stage runs even when an earlier one failed;
+# the script exits non-zero when anything failed. QPU_SKIP_SANITIZERS=1 runs only the
+# normal build and tests, without fuzzing.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -38,6 +39,8 @@ sanitized_build() {
 
 stage "build and tests" normal_build
 if [ "${QPU_SKIP_SANITIZERS:-0}" != 1 ]; then
+    # A short run of every fuzz target on its seed corpus (clang, libFuzzer, build-fuzz/).
+    stage "fuzz targets" bash scripts/fuzz.sh 25
     stage "address and undefined-behaviour sanitizers" sanitized_build asan
     stage "thread sanitizer" sanitized_build tsan
 fi
