@@ -58,16 +58,6 @@ bool serialPortPresent(const std::string& path)
     return info.type != PORT_UNKNOWN;
 }
 
-PortInfo makeRecord(const char* keyword, const std::string& portName)
-{
-    PortInfo port{};
-    copyToField(keyword, port.interfaceKeyword);
-    copyToField(portName, port.portName);
-    port.reserved1 = -1;
-    port.reserved2 = -1;
-    return port;
-}
-
 std::string trimmed(std::string s)
 {
     while (!s.empty() &&
@@ -85,6 +75,16 @@ std::string usbName(int deviceNumber)
 }
 
 } // namespace
+
+PortInfo newPortRecord(const char* keyword, const std::string& portName)
+{
+    PortInfo port{};
+    copyToField(keyword, port.interfaceKeyword);
+    copyToField(portName, port.portName);
+    port.reserved1 = -1;
+    port.reserved2 = -1;
+    return port;
+}
 
 DeviceEnumerator::DeviceEnumerator()
     : m_devDir(envOr("QPCOMM_DEV_DIR", "/dev")), m_sysDir(envOr("QPCOMM_SYS_DIR", "/sys"))
@@ -157,32 +157,32 @@ bool DeviceEnumerator::enumerate(const std::string& keyword, std::vector<PortInf
     if (keyword == "COM" || keyword == "SERIAL") {
         for (const std::string& name : entries(m_devDir, {"ttyS", "ttyUSB", "ttyACM"})) {
             if (name.rfind("ttyS", 0) != 0 || serialPortPresent(m_devDir + "/" + name)) {
-                ports->push_back(makeRecord("COM", name));
+                ports->push_back(newPortRecord("COM", name));
             }
         }
         if (keyword == "SERIAL") {
             for (const std::string& name : entries(m_devDir, {"rfcomm"})) {
-                ports->push_back(makeRecord("BT", name));
+                ports->push_back(newPortRecord("BT", name));
             }
         }
         return true;
     }
     if (keyword == "BT") {
         for (const std::string& name : entries(m_devDir, {"rfcomm"})) {
-            ports->push_back(makeRecord("BT", name));
+            ports->push_back(newPortRecord("BT", name));
         }
         return true;
     }
     if (keyword == "LPT") {
         for (const std::string& name : entries(m_devDir, {"lp"})) {
-            ports->push_back(makeRecord("LPT", name));
+            ports->push_back(newPortRecord("LPT", name));
         }
         return true;
     }
     if (keyword == "USB") {
         for (const std::string& name : entries(m_devDir + "/usb", {"lp"})) {
             const int number = std::atoi(name.c_str() + 2);
-            PortInfo port = makeRecord("USB", usbName(number));
+            PortInfo port = newPortRecord("USB", usbName(number));
             const std::string id = usbIdentification(number);
             std::memcpy(port.usbDeviceId, id.data(),
                         std::min(id.size(), sizeof port.usbDeviceId - 1));

@@ -8,6 +8,10 @@
 
 namespace qpcomm {
 
+// A port record of the interface `keyword` and the port name, with the two reserved fields
+// at -1 as the library hands its port records out.
+PortInfo newPortRecord(const char* keyword, const std::string& portName);
+
 // Finds the printer devices present, under $QPCOMM_DEV_DIR (default /dev), and the USB
 // identification of USB printers under $QPCOMM_SYS_DIR (default /sys):
 // <sys>/class/usbmisc/lpN/device/ieee1284_id and the USB serial number

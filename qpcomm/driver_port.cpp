@@ -21,19 +21,6 @@ constexpr unsigned kParallelMajor = 6;
 constexpr unsigned kUsbMajor = 180;
 constexpr unsigned kUsbPrinterMinors = 16; // usb/lp0 to usb/lp15
 
-bool sameText(const QpuChar16* a, const QpuChar16* b)
-{
-    for (std::size_t i = 0; i < QPU_TEXT_UNITS; ++i) {
-        if (a[i] != b[i]) {
-            return false;
-        }
-        if (a[i] == 0) {
-            return true;
-        }
-    }
-    return true;
-}
-
 bool parseUnsigned(const std::string& text, unsigned* value)
 {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
@@ -57,16 +44,6 @@ bool isPrinterClassDevice(dev_t device)
     return maj == kParallelMajor || (maj == kUsbMajor && minor(device) < kUsbPrinterMinors);
 }
 
-PortInfo makeTarget(const char* keyword, const std::string& portName)
-{
-    PortInfo port{};
-    copyToField(keyword, port.interfaceKeyword);
-    copyToField(portName, port.portName);
-    port.reserved1 = -1;
-    port.reserved2 = -1;
-    return port;
-}
-
 } // namespace
 
 bool isDriverPathRecord(const PortInfo& port)
@@ -78,9 +55,9 @@ bool sameTarget(const PortInfo& a, const PortInfo& b)
 {
     if (isDriverPathRecord(a) || isDriverPathRecord(b)) {
         return isDriverPathRecord(a) && isDriverPathRecord(b) &&
-               sameText(a.driverPortPath, b.driverPortPath);
+               sameField(a.driverPortPath, b.driverPortPath);
     }
-    return sameText(a.interfaceKeyword, b.interfaceKeyword) && sameText(a.portName, b.portName);
+    return sameField(a.interfaceKeyword, b.interfaceKeyword) && sameField(a.portName, b.portName);
 }
 
 std::string lastPathComponent(const std::string& path)
@@ -175,7 +152,7 @@ int32_t DriverPortResolver::resolveNetwork(const std::string& path, PortInfo* ta
     if (!TcpTransport::parseAddress(host, &address, &tcpPort)) {
         return QPC_ERR_NOT_FOUND;
     }
-    *target = makeTarget("NET", host);
+    *target = newPortRecord("NET", host);
     return QPC_OK;
 }
 
@@ -205,7 +182,7 @@ int32_t DriverPortResolver::resolveDevice(const std::string& path,
     // A printer-class node, or a terminal that stands in for one under a printer's name,
     // is used as it is; a serial line gets the default line settings.
     const bool asPrinterNode = printerClass || isPrinterNodeName(lastPathComponent(node));
-    *target = makeTarget(asPrinterNode ? "LPT" : "COM", node);
+    *target = newPortRecord(asPrinterNode ? "LPT" : "COM", node);
     return QPC_OK;
 }
 

@@ -1,5 +1,6 @@
 #include "port_store.h"
 
+#include "text.h"
 #include "unique_fd.h"
 
 #include <qpu/comm_lib.h>
@@ -87,24 +88,9 @@ std::string PortStore::defaultPath()
     return root + "/VORKA/QPComm/ports.dat";
 }
 
-namespace {
-bool sameText(const QpuChar16* a, const QpuChar16* b)
-{
-    for (std::size_t i = 0; i < QPU_TEXT_UNITS; ++i) {
-        if (a[i] != b[i]) {
-            return false;
-        }
-        if (a[i] == 0) {
-            return true;
-        }
-    }
-    return true;
-}
-} // namespace
-
 bool PortStore::samePort(const PortInfo& a, const PortInfo& b)
 {
-    return sameText(a.interfaceKeyword, b.interfaceKeyword) && sameText(a.portName, b.portName);
+    return sameField(a.interfaceKeyword, b.interfaceKeyword) && sameField(a.portName, b.portName);
 }
 
 int32_t PortStore::load(std::vector<PortInfo>* ports) const

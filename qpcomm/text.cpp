@@ -138,4 +138,17 @@ std::string fromCodePage437(std::string_view bytes)
     return out;
 }
 
+bool sameField(const QpuChar16* a, const QpuChar16* b, std::size_t units)
+{
+    for (std::size_t i = 0; i < units; ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+        if (a[i] == 0) {
+            return true;
+        }
+    }
+    return true;
+}
+
 } // namespace qpcomm

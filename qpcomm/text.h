@@ -15,6 +15,9 @@ std::u16string toUtf16(std::string_view utf8);
 // Copies text into a field of `units` code units, cut to units - 1 and zero-terminated.
 void copyToField(std::string_view utf8, QpuChar16* field, std::size_t units = QPU_TEXT_UNITS);
 
+// Whether two text fields hold the same text (compared up to the terminator or `units`).
+bool sameField(const QpuChar16* a, const QpuChar16* b, std::size_t units = QPU_TEXT_UNITS);
+
 // Code page 437 bytes as UTF-8 (the printer's 8-bit texts).
 std::string fromCodePage437(std::string_view bytes);
 
