@@ -3,7 +3,7 @@
 // read; a disk that is full or read-only when the settings are saved at exit; a damaged
 // settings file at start. Every case must end with a clear message, no hang, no crash and
 // no lost settings file.
-#include "program_run.h"
+#include "e2e_fixture.h"
 
 #include "app/fixed_text.h"
 #include "app/startup_rules.h"
@@ -95,27 +95,13 @@ bool SetImmutable(const QString& path, bool on)
     return done;
 }
 
-class FaultsE2e : public ::testing::Test
+class FaultsE2e : public e2e::ProgramFixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "test_faults_e2e";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(m_root.isValid());
-        ASSERT_TRUE(CopyFolder(QStringLiteral(QPU_APP_DIR), Path("program")));
-        QDir().mkpath(Path("run"));
-        QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ASSERT_TRUE(m_printer.start({"--tcp", "127.0.0.1:0"})) << m_printer.error();
-        WritePortList();
+        PrepareWorld();
+        WriteNetPortList();
     }
 
     void TearDown() override
@@ -125,50 +111,14 @@ protected:
             SetImmutable(m_immutable, false);
     }
 
-    QString Path(const QString& relative) const { return m_root.filePath(relative); }
     QString SettingsFolder() const { return Path("common/VORKA/QP60Utl"); }
     QString PrinterFolder() const { return SettingsFolder() + "/PORT_0"; }
     QString SettingsFile() const { return PrinterFolder() + "/QP-R60_Setting.DAT"; }
     QString RegistryIni() const { return SettingsFolder() + "/PrinterSetting.INI"; }
 
-    QProcessEnvironment Environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QP60UTIL_COMMON_APPDATA", Path("common"));
-        env.insert("QP60UTIL_USER_APPDATA", Path("user"));
-        env.insert("XDG_RUNTIME_DIR", Path("run"));
-        env.insert("QPCOMM_DISCOVERY_ADDR", "127.0.0.1");
-        env.insert("QPCOMM_DISCOVERY_MS", "200");
-        env.insert("QPCOMM_NET_PORT", QString::number(m_printer.tcpPort()));
-        env.insert("CUPS_SERVER", Path("run/no-cups.sock"));
-        env.insert("QP60UTIL_TEST_IDENTITY", QStringLiteral("uid=1000;groups=users,lpadmin"));
-        return env;
-    }
-
     std::unique_ptr<ProgramRun> Run(const QStringList& arguments = {})
     {
-        auto run =
-            std::make_unique<ProgramRun>(Path("program/qp60util"), Environment(), Path("run/hook"));
-        EXPECT_TRUE(run->Start(arguments)) << run->StandardError().constData();
-        return run;
-    }
-
-    void WritePortList()
-    {
-        PortInfo port;
-        std::memset(&port, 0, sizeof port);
-        SetFixedText(port.interfaceKeyword, QStringLiteral("NET"));
-        SetFixedText(port.portName, QStringLiteral("127.0.0.1"));
-        SetFixedText(port.deviceName, QStringLiteral("QP-R60"));
-        SetFixedText(port.driverPortPath, QStringLiteral("/dev/VSDPRT1"));
-        port.reserved1 = -1;
-        port.reserved2 = -1;
-        QByteArray bytes("QPCPORTS");
-        PutLe32(bytes, 1);
-        PutLe32(bytes, 1);
-        bytes.append(reinterpret_cast<const char*>(&port), sizeof port);
-        ASSERT_TRUE(WriteFile(Path("common/VORKA/QPComm/ports.dat"), bytes));
+        return RunProgram(arguments, BaseEnvironment());
     }
 
     // The printer as registered by an earlier run, with its settings file in PORT_0.
@@ -363,8 +313,6 @@ protected:
         EXPECT_EQ(ReadFile(SettingsFile()), before);
     }
 
-    QTemporaryDir m_root;
-    qpr60test::EmulatorProcess m_printer;
     QString m_immutable;
 };
 

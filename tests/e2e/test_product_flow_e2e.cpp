@@ -1,7 +1,7 @@
 // The whole product flow with the real program, its shipped plug-ins and the emulated
 // printer: choose the printer, read it, change settings on the pages, apply them, exit,
 // start again; and the same edit in start mode 4, where the output file takes the values.
-#include "program_run.h"
+#include "e2e_fixture.h"
 
 #include "app/fixed_text.h"
 #include "emulator_process.h"
@@ -57,73 +57,23 @@ QByteArray CustomValueCommand(quint8 number, quint16 value)
 const QByteArray kSetSwitchPrefix("\x1D\x28\x45\x0A\x00\x03", 6);
 const QByteArray kSetCustomPrefix("\x1D\x28\x45\x04\x00\x05", 6);
 
-class ProductFlowE2e : public ::testing::Test
+class ProductFlowE2e : public e2e::ProgramFixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "test_e2e_flow";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(m_root.isValid());
-        ASSERT_TRUE(CopyFolder(QStringLiteral(QPU_APP_DIR), Path("program")));
+        PrepareWorld();
         for (const char* plugin :
              {"libQpuPrintSettings.so", "libQpuMemorySwitch.so", "libQpuPrinterInfo.so"})
             ASSERT_TRUE(QFileInfo::exists(Path("program/") + plugin)) << plugin;
-        QDir().mkpath(Path("run"));
-        QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ASSERT_TRUE(m_printer.start({"--tcp", "127.0.0.1:0"})) << m_printer.error();
-        WritePortList();
+        WriteNetPortList();
     }
 
-    QString Path(const QString& relative) const { return m_root.filePath(relative); }
     QString SettingsFile() const { return Path("common/VORKA/QP60Utl/PORT_0/QP-R60_Setting.DAT"); }
-
-    QProcessEnvironment Environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QP60UTIL_COMMON_APPDATA", Path("common"));
-        env.insert("QP60UTIL_USER_APPDATA", Path("user"));
-        env.insert("XDG_RUNTIME_DIR", Path("run"));
-        env.insert("QPCOMM_DISCOVERY_ADDR", "127.0.0.1");
-        env.insert("QPCOMM_DISCOVERY_MS", "200");
-        env.insert("QPCOMM_NET_PORT", QString::number(m_printer.tcpPort()));
-        env.insert("CUPS_SERVER", Path("run/no-cups.sock"));
-        env.insert("QP60UTIL_TEST_IDENTITY", QStringLiteral("uid=1000;groups=users,lpadmin"));
-        return env;
-    }
 
     std::unique_ptr<ProgramRun> Run(const QStringList& arguments)
     {
-        auto run =
-            std::make_unique<ProgramRun>(Path("program/qp60util"), Environment(), Path("run/hook"));
-        EXPECT_TRUE(run->Start(arguments)) << run->StandardError().constData();
-        return run;
-    }
-
-    void WritePortList()
-    {
-        PortInfo port;
-        std::memset(&port, 0, sizeof port);
-        SetFixedText(port.interfaceKeyword, QStringLiteral("NET"));
-        SetFixedText(port.portName, QStringLiteral("127.0.0.1"));
-        SetFixedText(port.deviceName, QStringLiteral("QP-R60"));
-        SetFixedText(port.driverPortPath, QStringLiteral("/dev/VSDPRT1"));
-        port.reserved1 = -1;
-        port.reserved2 = -1;
-        QByteArray bytes("QPCPORTS");
-        PutLe32(bytes, 1);
-        PutLe32(bytes, 1);
-        bytes.append(reinterpret_cast<const char*>(&port), sizeof port);
-        ASSERT_TRUE(WriteFile(Path("common/VORKA/QPComm/ports.dat"), bytes));
+        return RunProgram(arguments, BaseEnvironment());
     }
 
     // Chooses the emulator's port in the selection dialog and waits until the printer read
@@ -258,8 +208,6 @@ protected:
     }
 
     QString m_readyStatus;
-    QTemporaryDir m_root;
-    qpr60test::EmulatorProcess m_printer;
 };
 
 } // namespace

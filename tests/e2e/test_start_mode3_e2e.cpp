@@ -1,7 +1,7 @@
 // Start mode 3 with the real program: "/mR /r<port path>" opens the port that the path
 // leads to, against the emulated printer on loopback and on a pseudo-terminal, without
 // the selection dialog. The windows are driven through the program's test hook.
-#include "program_run.h"
+#include "e2e_fixture.h"
 
 #include "app/fixed_text.h"
 #include "emulator_process.h"
@@ -29,66 +29,22 @@ constexpr int kPortLineId = 1022;
 constexpr int kStatusLineId = 1025;
 const char kNoAnswer[] = "warning QP-R60 Utility\tCannot communicate with the printer.";
 
-class StartModeThreeE2e : public ::testing::Test
+class StartModeThreeE2e : public e2e::ProgramFixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "test_e2e_start_mode3";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(m_root.isValid());
-        ASSERT_TRUE(e2e::CopyFolder(QStringLiteral(QPU_APP_DIR), Path("program")));
-        QDir().mkpath(Path("run"));
-        QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QDir().mkpath(Path("dev"));
-        ASSERT_TRUE(m_printer.start({"--tcp", "127.0.0.1:0", "--pty", Tty().toStdString()}))
-            << m_printer.error();
+        PrepareWorld({"--tcp", "127.0.0.1:0", "--pty", Tty().toStdString()});
     }
 
-    QString Path(const QString& relative) const { return m_root.filePath(relative); }
     QString Tty() const { return Path("dev/ttyUSB0"); }
 
     std::unique_ptr<ProgramRun> Run(const QString& portPath)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QP60UTIL_COMMON_APPDATA", Path("common"));
-        env.insert("QP60UTIL_USER_APPDATA", Path("user"));
-        env.insert("XDG_RUNTIME_DIR", Path("run"));
+        QProcessEnvironment env = BaseEnvironment();
         env.insert("QPCOMM_DEV_DIR", Path("dev"));
-        env.insert("QPCOMM_DISCOVERY_ADDR", "127.0.0.1");
-        env.insert("QPCOMM_NET_PORT", QString::number(m_printer.tcpPort()));
-        env.insert("CUPS_SERVER", Path("run/no-cups.sock"));
-        env.insert("QP60UTIL_TEST_IDENTITY", "uid=1000;groups=users,lpadmin");
-        auto run = std::make_unique<ProgramRun>(Path("program/qp60util"), env, Path("run/hook"));
-        EXPECT_TRUE(run->Start({"/mR", "/r" + portPath})) << run->StandardError().constData();
-        return run;
-    }
-
-    // The library's port list with one Ethernet port of the emulated printer.
-    void RegisterNetPort(const QString& driverPortPath)
-    {
-        PortInfo port;
-        std::memset(&port, 0, sizeof port);
-        SetFixedText(port.interfaceKeyword, QStringLiteral("NET"));
-        SetFixedText(port.portName, QStringLiteral("127.0.0.1"));
-        SetFixedText(port.deviceName, QStringLiteral("QP-R60"));
-        SetFixedText(port.driverPortPath, driverPortPath);
-        port.reserved1 = -1;
-        port.reserved2 = -1;
-        QByteArray bytes("QPCPORTS");
-        e2e::PutLe32(bytes, 1);
-        e2e::PutLe32(bytes, 1);
-        bytes.append(reinterpret_cast<const char*>(&port), sizeof port);
-        ASSERT_TRUE(e2e::WriteFile(Path("common/VORKA/QPComm/ports.dat"), bytes));
+        return RunProgram({"/mR", "/r" + portPath}, env);
     }
 
     // The main window, shown without any message box before it.
@@ -122,9 +78,6 @@ protected:
         // Start mode 3 keeps no registry of its own.
         EXPECT_FALSE(QFileInfo::exists(Path("common/VORKA/QP60Utl/PrinterSetting.INI")));
     }
-
-    QTemporaryDir m_root;
-    qpr60test::EmulatorProcess m_printer;
 };
 
 } // namespace
@@ -147,7 +100,7 @@ TEST_F(StartModeThreeE2e, NetworkPathReachesThePrinterAndShowsPortAtHost)
 
 TEST_F(StartModeThreeE2e, RegisteredDriverPortIsOpenedByItsPath)
 {
-    RegisterNetPort(QStringLiteral("//printhost/printers/VSDPRT1"));
+    WriteNetPortList(QStringLiteral("127.0.0.1"), QStringLiteral("//printhost/printers/VSDPRT1"));
     auto run = Run(QStringLiteral("//printhost/printers/VSDPRT1"));
     const int frame = MainWindowWithoutMessage(*run);
     ASSERT_NE(frame, 0);

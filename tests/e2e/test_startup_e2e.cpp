@@ -1,7 +1,7 @@
 // The real program from a staged program folder, against the emulated printer on
 // loopback. Each test drives the windows through the program's test hook and checks what
 // the program leaves on disk.
-#include "program_run.h"
+#include "e2e_fixture.h"
 
 #include "app/fixed_text.h"
 #include "emulator_process.h"
@@ -41,82 +41,25 @@ constexpr int kOkButtonId = 1;
 constexpr int kCancelButtonId = 2;
 const char kServedModel[] = "QP-R60";
 
-class StartupE2e : public ::testing::Test
+class StartupE2e : public e2e::ProgramFixture
 {
 protected:
-    // The process and socket classes need an application object for their notifiers.
-    static void SetUpTestSuite()
-    {
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "test_e2e_startup";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(m_root.isValid());
-        ASSERT_TRUE(CopyFolder(QStringLiteral(QPU_APP_DIR), ProgramFolder()));
+        PrepareWorld();
         ASSERT_TRUE(QFileInfo(ProgramFolder() + "/qp60util").isExecutable());
-        QDir().mkpath(Path("run"));
-        QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ASSERT_TRUE(m_printer.start({"--tcp", "127.0.0.1:0"})) << m_printer.error();
-        WritePortList(QStringLiteral("127.0.0.1"), QStringLiteral("/dev/VSDPRT1"));
+        WriteNetPortList();
     }
 
-    QString Path(const QString& relative) const { return m_root.filePath(relative); }
-    QString ProgramFolder() const { return Path("program"); }
     QString SettingsFolder() const { return Path("common/VORKA/QP60Utl"); }
     QString UserFolder() const { return Path("user/VORKA/QP60Utl"); }
     QString RegistryIni() const { return SettingsFolder() + "/PrinterSetting.INI"; }
     QString SettingsFile() const { return SettingsFolder() + "/PORT_0/QP-R60_Setting.DAT"; }
 
-    QProcessEnvironment Environment(bool administrator = true) const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QP60UTIL_COMMON_APPDATA", Path("common"));
-        env.insert("QP60UTIL_USER_APPDATA", Path("user"));
-        env.insert("XDG_RUNTIME_DIR", Path("run"));
-        env.insert("QPCOMM_DISCOVERY_ADDR", "127.0.0.1");
-        env.insert("QPCOMM_DISCOVERY_MS", "200");
-        env.insert("QPCOMM_NET_PORT", QString::number(m_printer.tcpPort()));
-        // No printer scheduler: the driver's printer queues are simply none.
-        env.insert("CUPS_SERVER", Path("run/no-cups.sock"));
-        env.insert("QP60UTIL_TEST_IDENTITY", administrator
-                                                 ? QStringLiteral("uid=1000;groups=users,lpadmin")
-                                                 : QStringLiteral("uid=1000;groups=users"));
-        return env;
-    }
-
     std::unique_ptr<ProgramRun> Run(const QStringList& arguments, bool administrator = true,
                                     const QString& hookName = QStringLiteral("hook"))
     {
-        auto run = std::make_unique<ProgramRun>(
-            ProgramFolder() + "/qp60util", Environment(administrator), Path("run/" + hookName));
-        EXPECT_TRUE(run->Start(arguments)) << run->StandardError().constData();
-        return run;
-    }
-
-    // The communication library's port list with one Ethernet port of the emulated
-    // printer, reached through the driver port driverPortPath.
-    void WritePortList(const QString& portName, const QString& driverPortPath)
-    {
-        PortInfo port;
-        std::memset(&port, 0, sizeof port);
-        SetFixedText(port.interfaceKeyword, QStringLiteral("NET"));
-        SetFixedText(port.portName, portName);
-        SetFixedText(port.deviceName, QString::fromLatin1(kServedModel));
-        SetFixedText(port.driverPortPath, driverPortPath);
-        port.reserved1 = -1;
-        port.reserved2 = -1;
-        QByteArray bytes("QPCPORTS");
-        PutLe32(bytes, 1);
-        PutLe32(bytes, 1);
-        bytes.append(reinterpret_cast<const char*>(&port), sizeof port);
-        ASSERT_TRUE(WriteFile(Path("common/VORKA/QPComm/ports.dat"), bytes));
+        return RunProgram(arguments, BaseEnvironment(administrator), hookName);
     }
 
     // Picks the first printer in the selection dialog and presses OK; returns the main
@@ -168,9 +111,6 @@ protected:
     {
         return ReadFile(QStringLiteral("/proc/%1/maps").arg(pid)).contains(name);
     }
-
-    QTemporaryDir m_root;
-    qpr60test::EmulatorProcess m_printer;
 };
 
 } // namespace
