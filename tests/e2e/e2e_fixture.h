@@ -16,10 +16,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cstring>
 #include <memory>
@@ -104,6 +106,22 @@ protected:
         PutLe32(bytes, 1);
         bytes.append(reinterpret_cast<const char*>(&port), sizeof port);
         ASSERT_TRUE(WriteFile(Path("common/VORKA/QPComm/ports.dat"), bytes));
+    }
+
+    // Waits (at most about ten seconds) until the printer read has ended (the main window
+    // is enabled again) and the status strip shows the printer's model line; the strip's
+    // texts by control ID.
+    static QHash<int, QString> WaitForPrinterRead(ProgramRun& run, int frameId)
+    {
+        constexpr int kModelLineId = 1021;
+        QHash<int, QString> fields;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            fields = run.State(frameId).value_or(QHash<int, QString>());
+            if (fields.value(kModelLineId).contains("ESC/VRK") && fields.value(-1).isEmpty())
+                break;
+            QThread::msleep(100);
+        }
+        return fields;
     }
 
     QTemporaryDir m_root;

@@ -58,19 +58,6 @@ protected:
         return frame ? frame->id : 0;
     }
 
-    // The status strip once the printer read has filled it.
-    QHash<int, QString> StatusAfterRead(ProgramRun& run, int frameId)
-    {
-        QHash<int, QString> fields;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            fields = run.State(frameId).value_or(QHash<int, QString>());
-            if (fields.value(kModelLineId).contains("ESC/VRK") && fields.value(-1).isEmpty())
-                break;
-            QThread::msleep(100);
-        }
-        return fields;
-    }
-
     void CloseAndExit(ProgramRun& run, int frameId)
     {
         run.Send(QStringLiteral("close %1").arg(frameId));
@@ -87,7 +74,7 @@ TEST_F(StartModeThreeE2e, NetworkPathReachesThePrinterAndShowsPortAtHost)
     auto run = Run(QStringLiteral("//127.0.0.1/QP-R60"));
     const int frame = MainWindowWithoutMessage(*run);
     ASSERT_NE(frame, 0);
-    const QHash<int, QString> fields = StatusAfterRead(*run, frame);
+    const QHash<int, QString> fields = WaitForPrinterRead(*run, frame);
     EXPECT_TRUE(fields.value(kModelLineId).startsWith("QP-R60 "))
         << fields.value(kModelLineId).toStdString();
     EXPECT_EQ(fields.value(kPortLineId), QStringLiteral("Port: QP-R60@127.0.0.1"));
@@ -104,7 +91,7 @@ TEST_F(StartModeThreeE2e, RegisteredDriverPortIsOpenedByItsPath)
     auto run = Run(QStringLiteral("//printhost/printers/VSDPRT1"));
     const int frame = MainWindowWithoutMessage(*run);
     ASSERT_NE(frame, 0);
-    const QHash<int, QString> fields = StatusAfterRead(*run, frame);
+    const QHash<int, QString> fields = WaitForPrinterRead(*run, frame);
     EXPECT_TRUE(fields.value(kModelLineId).contains("ESC/VRK"));
     EXPECT_EQ(fields.value(kPortLineId), QStringLiteral("Port: VSDPRT1@printhost"));
     CloseAndExit(*run, frame);
@@ -115,7 +102,7 @@ TEST_F(StartModeThreeE2e, SerialDevicePathReachesThePrinter)
     auto run = Run(Tty());
     const int frame = MainWindowWithoutMessage(*run);
     ASSERT_NE(frame, 0);
-    const QHash<int, QString> fields = StatusAfterRead(*run, frame);
+    const QHash<int, QString> fields = WaitForPrinterRead(*run, frame);
     EXPECT_TRUE(fields.value(kModelLineId).contains("ESC/VRK"));
     EXPECT_TRUE(fields.value(kPortLineId).startsWith("Port: ttyUSB0"))
         << fields.value(kPortLineId).toStdString();

@@ -77,20 +77,6 @@ protected:
         return frame ? frame->id : 0;
     }
 
-    // Waits until the printer read has ended (the main window is enabled again) and the
-    // status strip shows what it gave.
-    QHash<int, QString> WaitForPrinterRead(ProgramRun& run, int frameId)
-    {
-        QHash<int, QString> fields;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            fields = run.State(frameId).value_or(QHash<int, QString>());
-            if (fields.value(kModelLineId).contains("ESC/VRK") && fields.value(-1).isEmpty())
-                break;
-            QThread::msleep(100);
-        }
-        return fields;
-    }
-
     // Saves a picture of a window to docs/startup when QPU_STARTUP_SCREENSHOTS names a
     // folder.
     void Screenshot(ProgramRun& run, int windowId, const QString& name)
