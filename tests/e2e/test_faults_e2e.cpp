@@ -162,6 +162,31 @@ protected:
         return frame ? frame->id : 0;
     }
 
+    struct ReadUnderWay
+    {
+        std::unique_ptr<ProgramRun> run;
+        int frame = 0;
+        int progress = 0; // 0 when the read did not get as far as the pages
+    };
+
+    // Starts the program with answers slowed by the emulator command `slow`, which
+    // stretches the read so that a fault comes in the middle of it, and waits until the
+    // read is past the printer check, at the pages' first request.
+    ReadUnderWay StartSlowReadUpToThePages(const char* slow)
+    {
+        ReadUnderWay read;
+        EXPECT_EQ(Control(slow), "OK");
+        read.run = Run();
+        read.frame = OpenMainWindow(*read.run);
+        EXPECT_NE(read.frame, 0);
+        const int progress = read.frame != 0 ? WaitForProgress(*read.run) : 0;
+        EXPECT_NE(progress, 0) << Log(*read.run);
+        const bool atThePages = progress != 0 && WaitForPrinterToReceive(kFirstPageRead);
+        EXPECT_TRUE(atThePages) << Log(*read.run);
+        read.progress = atThePages ? progress : 0;
+        return read;
+    }
+
     // The progress window of the read that the main window starts; its id, or 0.
     static int WaitForProgress(ProgramRun& run)
     {
@@ -282,14 +307,11 @@ protected:
                                      const std::function<void(ProgramRun&, int)>& afterwards = {})
     {
         const QByteArray before = SeedSettingsFile();
-        // Slow answers stretch the read, so that the fault comes in the middle of it.
-        ASSERT_EQ(Control("slow 200"), "OK");
-        auto run = Run();
-        const int frame = OpenMainWindow(*run);
-        ASSERT_NE(frame, 0);
-        const int progress = WaitForProgress(*run);
-        ASSERT_NE(progress, 0) << Log(*run);
-        ASSERT_TRUE(WaitForPrinterToReceive(kFirstPageRead)) << Log(*run);
+        ReadUnderWay read = StartSlowReadUpToThePages("slow 200");
+        ASSERT_NE(read.progress, 0);
+        auto& run = read.run;
+        const int frame = read.frame;
+        const int progress = read.progress;
         inject();
 
         // While the read waits for the printer, the program still answers.
@@ -487,13 +509,11 @@ TEST_F(FaultsE2e, SlowAnswersWithinTheTimeOutStillReadEverything)
 TEST_F(FaultsE2e, ConnectionDroppedDuringTheReadIsSurvived)
 {
     const QByteArray before = SeedSettingsFile();
-    ASSERT_EQ(Control("slow 100"), "OK");
-    auto run = Run();
-    const int frame = OpenMainWindow(*run);
-    ASSERT_NE(frame, 0);
-    const int progress = WaitForProgress(*run);
-    ASSERT_NE(progress, 0) << Log(*run);
-    ASSERT_TRUE(WaitForPrinterToReceive(kFirstPageRead)) << Log(*run);
+    ReadUnderWay read = StartSlowReadUpToThePages("slow 100");
+    ASSERT_NE(read.progress, 0);
+    auto& run = read.run;
+    const int frame = read.frame;
+    const int progress = read.progress;
     ASSERT_EQ(Control("drop"), "OK");
 
     // The library opens the connection again; the read either gets everything or says
