@@ -76,8 +76,9 @@ class Include:
 
 def check_path(value: str, where: str) -> str:
     parts = value.split("/")
-    if value.startswith("/") or ".." in parts or "" in parts:
-        raise TableError(f"{where}: '{value}' must be a relative path inside the source root")
+    if value.startswith("/") or {"", ".", ".."} & set(parts):
+        raise TableError(f"{where}: '{value}' must be a relative path inside the source root, "
+                         "without ., .. or a trailing /")
     if "*" in value and (value.count("*") > 1 or parts[-1] != "*"):
         raise TableError(f"{where}: '{value}': * may only stand as the last folder")
     return value

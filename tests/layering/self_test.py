@@ -21,7 +21,8 @@ CLEAN_TREE = {
     "sdk/include/qpu/qpu_types.h": "#pragma once\n#include <cstdint>\n",
     "sdk/include/qpu/app_state.h": '#pragma once\n#include "qpu_types.h"\n',
     "sdk/include/qpu/plugin_sdk/page_base.h": "#pragma once\n#include <qpu/app_state.h>\n",
-    "sdk/src/plugin_sdk/page_base.cpp": "#include <qpu/plugin_sdk/page_base.h>\n#include <QFrame>\n",
+    "sdk/src/plugin_sdk/page_base.cpp": (
+        "#include <qpu/plugin_sdk/page_base.h>\n#include <QFrame>\n"),
     "src/posix/posix/unique_fd.h": "#pragma once\n#include <unistd.h>\n",
     "src/base/platform/profile.h": '#include "posix/unique_fd.h"\n#include <qpu/app_state.h>\n',
     "src/base/lang/texts.h": '#pragma once\n#include "platform/profile.h"\n',
