@@ -297,7 +297,9 @@ class Tree:
         """The tree file an include names: the includer's folder (quoted includes only),
         then the roots the layer may use, then every other root, so that a forbidden
         include still resolves and can be reported. An angle include without a folder
-        part is looked up in the allowed roots only: elsewhere it is a system header."""
+        part is looked up in the allowed roots only: elsewhere it is a system header.
+        A header that the build generates from a template (name.h.in beside where the
+        header would be) resolves to its template."""
         if include.text.startswith("/"):
             return None
         allowed, others = self.search_roots[layer.name]
@@ -307,8 +309,12 @@ class Tree:
             bases += others
         for base in bases:
             rel = posixpath.normpath(posixpath.join(base, include.text))
-            if not rel.startswith("../") and rel != ".." and self.is_file(rel):
+            if rel.startswith("../") or rel == "..":
+                continue
+            if self.is_file(rel):
                 return rel
+            if self.is_file(rel + ".in"):
+                return rel + ".in"
         return None
 
     def looks_like_project_include(self, include: Include) -> bool:

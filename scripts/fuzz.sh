@@ -59,7 +59,13 @@ fi
 
 mkdir -p "$build"
 echo "== building the fuzz targets in $build"
-if ! { CXX="$cxx" cmake -S "$root/tests/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=Debug &&
+# The whole tree, every file instrumented; only the fuzz targets and what they link are built.
+flags="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fsanitize=fuzzer-no-link -g -O1"
+if ! { CXX="$cxx" CC="${CC_FUZZ:-clang}" cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_FLAGS_DEBUG="" -DCMAKE_CXX_FLAGS_DEBUG="" \
+    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+    -DBUILD_TESTING=OFF -DQPU_FUZZ=ON &&
     cmake --build "$build" -j2 --target "${targets[@]}"; } >"$build/build.log" 2>&1; then
     tail -30 "$build/build.log"
     echo "fuzz.sh: build failed, see $build/build.log"

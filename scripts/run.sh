@@ -103,7 +103,7 @@ else
     delay="${QPU_SCREENSHOT_DELAY:-8}"
     shot="$run/screenshot.png"
     rm -f "$shot"
-    grabber="$build/tests/plugins/qpu_screen_grab"
+    grabber="$build/tools/qpu_screen_grab"
     # One X server for the utility and the picture; the utility is ended after it.
     xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         app="$1"; grabber="$2"; shot="$3"; delay="$4"; shift 4
