@@ -3,6 +3,8 @@
 #include "text.h"
 #include "unique_fd.h"
 
+#include "posix/atomic_file.h"
+
 #include <qpu/comm_lib.h>
 
 #include <cerrno>
@@ -41,22 +43,6 @@ bool makeFolders(const std::string& filePath)
         if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
             return false;
         }
-    }
-    return true;
-}
-
-bool writeAll(int fd, const uint8_t* data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        length -= static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -146,22 +132,8 @@ int32_t PortStore::save(const std::vector<PortInfo>& ports) const
         std::memcpy(bytes.data() + kHeaderBytes + i * sizeof(PortInfo), &ports[i],
                     sizeof(PortInfo));
     }
-    const std::string temp = m_path + ".tmp." + std::to_string(::getpid());
-    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd.valid()) {
-        return QPC_ERR_FILE;
-    }
-    if (!writeAll(fd.get(), bytes.data(), bytes.size()) || ::fsync(fd.get()) != 0) {
-        fd.reset();
-        ::unlink(temp.c_str());
-        return QPC_ERR_FILE;
-    }
-    fd.reset();
-    if (::rename(temp.c_str(), m_path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return QPC_ERR_FILE;
-    }
-    return QPC_OK;
+    const std::string_view data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return posix::WriteFileAtomically(m_path, data) ? QPC_OK : QPC_ERR_FILE;
 }
 
 int32_t PortStore::add(const PortInfo& port)
