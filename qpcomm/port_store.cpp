@@ -1,9 +1,9 @@
 #include "port_store.h"
 
 #include "text.h"
-#include "unique_fd.h"
 
 #include "posix/atomic_file.h"
+#include "posix/unique_fd.h"
 
 #include <qpu/comm_lib.h>
 
@@ -62,7 +62,7 @@ public:
     }
 
 private:
-    UniqueFd m_fd;
+    posix::UniqueFd m_fd;
 };
 
 } // namespace
@@ -82,7 +82,7 @@ bool PortStore::samePort(const PortInfo& a, const PortInfo& b)
 int32_t PortStore::load(std::vector<PortInfo>* ports) const
 {
     ports->clear();
-    UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    posix::UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
         return errno == ENOENT ? QPC_OK : QPC_ERR_FILE;
     }
