@@ -158,7 +158,7 @@ bool Emulator::openPty(PtyEndpoint& endpoint, std::string& error)
         error = endpoint.link + ": exists and is not a link";
         return false;
     }
-    UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    posix::UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!master.valid() || ::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0) {
         error = errnoText("pseudo-terminal");
         return false;
@@ -168,7 +168,7 @@ bool Emulator::openPty(PtyEndpoint& endpoint, std::string& error)
         error = errnoText("ptsname");
         return false;
     }
-    UniqueFd slave(::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    posix::UniqueFd slave(::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!slave.valid()) {
         error = errnoText(device);
         return false;
@@ -219,7 +219,7 @@ bool Emulator::openControl(std::string& error)
     if (exists) {
         // A socket that still answers belongs to a running emulator; one that does not is
         // left over from an earlier run.
-        UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        posix::UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         if (probe.valid() &&
             ::connect(probe.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
             error = path + ": in use by another emulator";
@@ -227,7 +227,7 @@ bool Emulator::openControl(std::string& error)
         }
         ::unlink(path.c_str());
     }
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    posix::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd.valid() || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(fd.get(), 8) != 0) {
         error = errnoText(path);
@@ -334,8 +334,8 @@ void Emulator::acceptTcp(const Listener& listener)
 {
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
-    UniqueFd fd(::accept4(listener.fd.get(), reinterpret_cast<sockaddr*>(&peer), &length,
-                          SOCK_NONBLOCK | SOCK_CLOEXEC));
+    posix::UniqueFd fd(::accept4(listener.fd.get(), reinterpret_cast<sockaddr*>(&peer), &length,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC));
     if (!fd.valid())
         return;
     const int on = 1;
@@ -350,7 +350,8 @@ void Emulator::acceptTcp(const Listener& listener)
 
 void Emulator::acceptControl()
 {
-    UniqueFd fd(::accept4(m_controlListener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    posix::UniqueFd fd(
+        ::accept4(m_controlListener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
     if (!fd.valid())
         return;
     auto client = std::make_unique<ControlClient>();

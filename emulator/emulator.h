@@ -2,7 +2,8 @@
 
 #include "printer.h"
 #include "state_file.h"
-#include "unique_fd.h"
+
+#include "posix/unique_fd.h"
 
 #include <chrono>
 #include <cstdint>
@@ -65,7 +66,7 @@ private:
         };
         Kind kind = Kind::Tcp;
         std::string name;
-        UniqueFd fd;
+        posix::UniqueFd fd;
         CommandParser parser;
         SessionState state;
         std::deque<Outgoing> queue;
@@ -77,13 +78,13 @@ private:
     {
         std::string link;
         std::string device;
-        UniqueFd slave; // held open so that the master never sees a hang-up
+        posix::UniqueFd slave; // held open so that the master never sees a hang-up
         Session* session = nullptr;
     };
 
     struct ControlClient
     {
-        UniqueFd fd;
+        posix::UniqueFd fd;
         std::string input;
         std::string output; // answers not yet taken by the client
         bool closing = false;
@@ -91,7 +92,7 @@ private:
 
     struct Listener
     {
-        UniqueFd fd;
+        posix::UniqueFd fd;
         std::string address; // as reported: host:port
         std::string host;
         uint16_t port = 0;
@@ -136,16 +137,16 @@ private:
     EmulatorOptions m_options;
     Printer m_printer;
     std::optional<StateFile> m_stateFile;
-    UniqueFd m_logFile;
+    posix::UniqueFd m_logFile;
 
     std::vector<Listener> m_listeners;
     std::vector<std::unique_ptr<Session>> m_sessions;
     std::vector<std::unique_ptr<PtyEndpoint>> m_ptys;
     std::vector<Listener> m_discovery;
-    UniqueFd m_controlListener;
+    posix::UniqueFd m_controlListener;
     std::vector<std::unique_ptr<ControlClient>> m_controlClients;
-    UniqueFd m_signalRead;
-    UniqueFd m_signalWrite;
+    posix::UniqueFd m_signalRead;
+    posix::UniqueFd m_signalWrite;
     bool m_stdinOpen = false;
     std::string m_stdinInput;
 

@@ -40,7 +40,7 @@ bool splitHostPort(const std::string& spec, std::string& host, std::string& port
 }
 
 // Opens a socket bound to a numeric ADDRESS:PORT (no name look-ups).
-UniqueFd bindSocket(const std::string& spec, int type, std::string& error)
+posix::UniqueFd bindSocket(const std::string& spec, int type, std::string& error)
 {
     std::string host;
     std::string port;
@@ -58,7 +58,7 @@ UniqueFd bindSocket(const std::string& spec, int type, std::string& error)
         return {};
     }
     std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, ::freeaddrinfo);
-    UniqueFd fd(::socket(found->ai_family, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    posix::UniqueFd fd(::socket(found->ai_family, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd.valid()) {
         error = errnoText(spec);
         return {};

@@ -1,7 +1,7 @@
 #pragma once
 // Small socket, text and time helpers of the emulator.
 
-#include "unique_fd.h"
+#include "posix/unique_fd.h"
 
 #include <sys/socket.h>
 
@@ -17,7 +17,7 @@ std::string errnoText(const std::string& what);
 bool splitHostPort(const std::string& spec, std::string& host, std::string& port);
 // A non-blocking socket bound to a numeric ADDRESS:PORT (no name look-ups); listening when
 // `type` is SOCK_STREAM. Invalid with `error` set on failure.
-UniqueFd bindSocket(const std::string& spec, int type, std::string& error);
+posix::UniqueFd bindSocket(const std::string& spec, int type, std::string& error);
 // "address:port" ("[address]:port" for IPv6).
 std::string socketAddressText(const sockaddr_storage& addr, uint16_t* portOut = nullptr);
 // The bound address of `fd` as text, with its host and port apart.

@@ -1,14 +1,12 @@
 #include "state_file.h"
 
-#include "unique_fd.h"
+#include "posix/atomic_file.h"
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace qpr60 {
 namespace {
@@ -106,32 +104,9 @@ bool StateFile::save(const PrinterSettings& settings, std::string& error) const
         text << "memsw " << a << '=' << settings.memorySwitchText(a) << '\n';
     const std::string data = text.str();
 
-    const std::string temp = m_path + ".tmp";
-    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd.valid()) {
-        error = temp + ": " + std::strerror(errno);
-        return false;
-    }
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd.get(), data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = temp + ": " + std::strerror(errno);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
-        error = temp + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::rename(temp.c_str(), m_path.c_str()) != 0) {
-        error = m_path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
+    std::string why;
+    if (!posix::WriteFileAtomically(m_path, data, &why)) {
+        error = m_path + ": " + why;
         return false;
     }
     return true;

@@ -7,6 +7,8 @@
 #include "tcp_transport.h"
 #include "text.h"
 
+#include "posix/atomic_file.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -686,21 +688,7 @@ int32_t CommLibrary::backup(const QpuChar16* path)
     if (left != QPC_OK) {
         return left;
     }
-    const std::string temp = file + ".tmp";
-    {
-        std::ofstream f(temp, std::ios::trunc);
-        f << out.str();
-        f.flush();
-        if (!f) {
-            ::unlink(temp.c_str());
-            return QPC_ERR_FILE;
-        }
-    }
-    if (::rename(temp.c_str(), file.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return QPC_ERR_FILE;
-    }
-    return QPC_OK;
+    return posix::WriteFileAtomically(file, out.str()) ? QPC_OK : QPC_ERR_FILE;
 }
 
 int32_t CommLibrary::fileCheck(const QpuChar16* path)

@@ -1,7 +1,8 @@
 #include "device_enumerator.h"
 
 #include "text.h"
-#include "unique_fd.h"
+
+#include "posix/unique_fd.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -47,7 +48,7 @@ bool isDigits(const std::string& s)
 // Built-in 8250 ports exist as device nodes whether or not a UART is behind them.
 bool serialPortPresent(const std::string& path)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    posix::UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         return errno == EACCES || errno == EBUSY; // there, but not ours to open now
     }

@@ -1,7 +1,8 @@
 #include "discovery.h"
 
 #include "text.h"
-#include "unique_fd.h"
+
+#include "posix/unique_fd.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -89,7 +90,7 @@ std::vector<DiscoveredPrinter> Discovery::search(const std::vector<Target>& targ
                                                  int windowMs) const
 {
     std::vector<DiscoveredPrinter> found;
-    UniqueFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    posix::UniqueFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!sock.valid() || targets.empty()) {
         return found;
     }

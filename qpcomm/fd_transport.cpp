@@ -63,7 +63,7 @@ FdTransport::~FdTransport() = default;
 int32_t FdTransport::open(int timeoutMs)
 {
     close();
-    UniqueFd fd;
+    posix::UniqueFd fd;
     const int32_t result = openDescriptor(timeoutMs, &fd);
     if (result == QPC_OK) {
         m_fd = std::move(fd);

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "transport.h"
-#include "unique_fd.h"
+
+#include "posix/unique_fd.h"
 
 #include <atomic>
 #include <sys/types.h>
@@ -26,7 +27,7 @@ public:
 
 protected:
     // Opens and configures the descriptor (non-blocking); sets *fd on success.
-    virtual int32_t openDescriptor(int timeoutMs, UniqueFd* fd) = 0;
+    virtual int32_t openDescriptor(int timeoutMs, posix::UniqueFd* fd) = 0;
     int fd() const { return m_fd.get(); }
     // One write(2); sockets override it to keep a closed peer from raising SIGPIPE.
     virtual ssize_t writeSome(const uint8_t* data, std::size_t length);
@@ -34,9 +35,9 @@ protected:
 private:
     void drainWakePipe();
 
-    UniqueFd m_fd;
-    UniqueFd m_wakeRead;
-    UniqueFd m_wakeWrite;
+    posix::UniqueFd m_fd;
+    posix::UniqueFd m_wakeRead;
+    posix::UniqueFd m_wakeWrite;
 };
 
 // Maps an errno value of open() or connect() to a QPC_* result.

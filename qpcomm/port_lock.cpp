@@ -37,7 +37,7 @@ int32_t PortLock::acquire(const std::string& key)
         name.push_back(plain ? c : '_');
     }
     const std::string path = lockFolder() + "/qpcomm-" + name + ".lock";
-    UniqueFd file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    posix::UniqueFd file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (!file.valid()) {
         return resultFromErrno(errno);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "unique_fd.h"
+#include "posix/unique_fd.h"
 
 #include <cstdint>
 #include <string>
@@ -23,7 +23,7 @@ public:
     static std::string lockFolder();
 
 private:
-    UniqueFd m_file;
+    posix::UniqueFd m_file;
 };
 
 } // namespace qpcomm

@@ -1,7 +1,9 @@
 #include "port_store.h"
 
 #include "text.h"
-#include "unique_fd.h"
+
+#include "posix/atomic_file.h"
+#include "posix/unique_fd.h"
 
 #include <qpu/comm_lib.h>
 
@@ -45,22 +47,6 @@ bool makeFolders(const std::string& filePath)
     return true;
 }
 
-bool writeAll(int fd, const uint8_t* data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Holds an exclusive lock on "<file>.lock" while a process changes the list, so that two
 // processes adding ports at once do not lose one of them.
 class FileLock
@@ -76,7 +62,7 @@ public:
     }
 
 private:
-    UniqueFd m_fd;
+    posix::UniqueFd m_fd;
 };
 
 } // namespace
@@ -96,7 +82,7 @@ bool PortStore::samePort(const PortInfo& a, const PortInfo& b)
 int32_t PortStore::load(std::vector<PortInfo>* ports) const
 {
     ports->clear();
-    UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    posix::UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
         return errno == ENOENT ? QPC_OK : QPC_ERR_FILE;
     }
@@ -146,22 +132,8 @@ int32_t PortStore::save(const std::vector<PortInfo>& ports) const
         std::memcpy(bytes.data() + kHeaderBytes + i * sizeof(PortInfo), &ports[i],
                     sizeof(PortInfo));
     }
-    const std::string temp = m_path + ".tmp." + std::to_string(::getpid());
-    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd.valid()) {
-        return QPC_ERR_FILE;
-    }
-    if (!writeAll(fd.get(), bytes.data(), bytes.size()) || ::fsync(fd.get()) != 0) {
-        fd.reset();
-        ::unlink(temp.c_str());
-        return QPC_ERR_FILE;
-    }
-    fd.reset();
-    if (::rename(temp.c_str(), m_path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return QPC_ERR_FILE;
-    }
-    return QPC_OK;
+    const std::string_view data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return posix::WriteFileAtomically(m_path, data) ? QPC_OK : QPC_ERR_FILE;
 }
 
 int32_t PortStore::add(const PortInfo& port)

@@ -41,9 +41,9 @@ speed_t speedOf(int baudRate)
     }
 }
 
-int32_t openLocked(const std::string& path, UniqueFd* fd)
+int32_t openLocked(const std::string& path, posix::UniqueFd* fd)
 {
-    UniqueFd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    posix::UniqueFd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!device.valid()) {
         return resultFromErrno(errno);
     }
@@ -115,9 +115,9 @@ SerialTransport::SerialTransport(std::string path, SerialSettings settings)
     : m_path(std::move(path)), m_settings(settings)
 {}
 
-int32_t SerialTransport::openDescriptor(int /*timeoutMs*/, UniqueFd* fd)
+int32_t SerialTransport::openDescriptor(int /*timeoutMs*/, posix::UniqueFd* fd)
 {
-    UniqueFd device;
+    posix::UniqueFd device;
     if (const int32_t result = openLocked(m_path, &device); result != QPC_OK) {
         return result;
     }
@@ -162,7 +162,7 @@ void SerialTransport::close()
     FdTransport::close();
 }
 
-int32_t DeviceTransport::openDescriptor(int /*timeoutMs*/, UniqueFd* fd)
+int32_t DeviceTransport::openDescriptor(int /*timeoutMs*/, posix::UniqueFd* fd)
 {
     return openLocked(m_path, fd);
 }

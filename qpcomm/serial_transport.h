@@ -36,7 +36,7 @@ public:
     std::string describe() const override { return m_path; }
 
 protected:
-    int32_t openDescriptor(int timeoutMs, UniqueFd* fd) override;
+    int32_t openDescriptor(int timeoutMs, posix::UniqueFd* fd) override;
 
 private:
     std::string m_path;
@@ -52,7 +52,7 @@ public:
     std::string describe() const override { return m_path; }
 
 protected:
-    int32_t openDescriptor(int timeoutMs, UniqueFd* fd) override;
+    int32_t openDescriptor(int timeoutMs, posix::UniqueFd* fd) override;
 
 private:
     std::string m_path;

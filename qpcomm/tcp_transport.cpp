@@ -41,7 +41,7 @@ bool TcpTransport::parseAddress(const std::string& text, std::string* host, uint
     return true;
 }
 
-int32_t TcpTransport::openDescriptor(int timeoutMs, UniqueFd* fd)
+int32_t TcpTransport::openDescriptor(int timeoutMs, posix::UniqueFd* fd)
 {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
@@ -54,7 +54,7 @@ int32_t TcpTransport::openDescriptor(int timeoutMs, UniqueFd* fd)
             return locked;
         }
     }
-    UniqueFd sock(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    posix::UniqueFd sock(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!sock.valid()) {
         return resultFromErrno(errno);
     }

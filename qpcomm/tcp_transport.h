@@ -24,7 +24,7 @@ public:
     static bool parseAddress(const std::string& text, std::string* host, uint16_t* port);
 
 protected:
-    int32_t openDescriptor(int timeoutMs, UniqueFd* fd) override;
+    int32_t openDescriptor(int timeoutMs, posix::UniqueFd* fd) override;
     ssize_t writeSome(const uint8_t* data, std::size_t length) override;
 
 private:

@@ -29,7 +29,7 @@ TEST(IoUtil, BindRefusesNamesAndReportsTheChosenPort)
     EXPECT_NE(error.find("localhost"), std::string::npos) << error;
 
     error.clear();
-    const UniqueFd fd = bindSocket("127.0.0.1:0", SOCK_DGRAM, error);
+    const posix::UniqueFd fd = bindSocket("127.0.0.1:0", SOCK_DGRAM, error);
     ASSERT_TRUE(fd.valid()) << error;
     std::string host;
     uint16_t port = 0;

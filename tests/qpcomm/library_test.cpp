@@ -305,7 +305,7 @@ namespace {
 // A TCP peer that goes away: writing on must report the lost link, not raise SIGPIPE.
 TEST(TcpTransportTest, WritingToAClosedPeerReportsTheLostLink)
 {
-    qpcomm::UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    posix::UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     ASSERT_TRUE(listener.valid());
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -319,7 +319,7 @@ TEST(TcpTransportTest, WritingToAClosedPeerReportsTheLostLink)
     EnvSetting runtime("XDG_RUNTIME_DIR", run.path());
     TcpTransport transport("127.0.0.95", ntohs(addr.sin_port));
     ASSERT_EQ(transport.open(1000), QPC_OK);
-    qpcomm::UniqueFd peer(::accept(listener.get(), nullptr, nullptr));
+    posix::UniqueFd peer(::accept(listener.get(), nullptr, nullptr));
     ASSERT_TRUE(peer.valid());
     peer.reset();
     const uint8_t data[64] = {};

@@ -4,9 +4,10 @@
 
 #include <utility>
 
-namespace qpr60 {
+namespace posix {
 
-// Owns one file descriptor and closes it once.
+// Owns one POSIX file descriptor and closes it once: on destruction, on reset() and when
+// another descriptor is moved in.
 class UniqueFd
 {
 public:
@@ -37,4 +38,4 @@ private:
     int m_fd = -1;
 };
 
-} // namespace qpr60
+} // namespace posix
