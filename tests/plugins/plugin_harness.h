@@ -1,5 +1,5 @@
 #pragma once
-// A host for plug-in tests: loads a plug-in library as the utility does (dlopen, the nine
+// A host for plug-in tests: loads a plug-in library as the utility does (dlopen, the
 // FORMVIEWDLL_* exports), gives it a real AppState with the data manager, AppLock, the
 // communication library and a main frame that answers the job messages, and answers the
 // message boxes the pages show.
@@ -30,7 +30,7 @@ namespace plugintest {
 inline const char* const kShippedPlugins[] = {"libQpuPrintSettings.so", "libQpuMemorySwitch.so",
                                               "libQpuPrinterInfo.so"};
 
-// The nine exports of one plug-in library.
+// The exports of one plug-in library that the tests call.
 struct PluginLibrary
 {
     void* module = nullptr;

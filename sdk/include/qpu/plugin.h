@@ -5,7 +5,8 @@
 #include "app_state.h"
 #include "qpu_types.h"
 
-typedef struct PluginInfo {
+typedef struct PluginInfo
+{
     uint32_t blockId;
     uint32_t blockVersion;
     uint32_t blockSize; /* total size in bytes, header included */
@@ -46,8 +47,25 @@ typedef int32_t (*FORMVIEWDLL_Finalize_t)(void);
 /* Required but never called by the host. */
 typedef void* (*FORMVIEWDLL_GetActiveView_t)(void);
 
-#define QPU_PLUGIN_EXPORT_NAMES                                                                    \
-    "FORMVIEWDLL_Initialize", "FORMVIEWDLL_GetMenuName", "FORMVIEWDLL_GetPluginInfo",              \
-        "FORMVIEWDLL_GetDependPluginData", "FORMVIEWDLL_SetDefaltDataToPluginDataMgr",             \
-        "FORMVIEWDLL_ChangeMenuState", "FORMVIEWDLL_ReadPrinterSettings", "FORMVIEWDLL_Finalize",  \
-        "FORMVIEWDLL_GetActiveView"
+/* The version of this interface a plug-in is built against, 0xMMMMmmmm. The host refuses a
+ * plug-in of another major version; a new minor version only adds optional exports. */
+#define QPU_PLUGIN_INTERFACE_VERSION 0x00010000u
+#define QPU_PLUGIN_INTERFACE_MAJOR(version) ((uint32_t)(version) >> 16)
+#define QPU_PLUGIN_INTERFACE_MINOR(version) ((uint32_t)(version)&0xFFFFu)
+/* Optional: the interface version the plug-in was built against. A plug-in without it is
+ * taken as one of major version 1. */
+typedef uint32_t (*FORMVIEWDLL_GetInterfaceVersion_t)(void);
+
+/* Every export of a plug-in, once: X(name, required). The host resolves FORMVIEWDLL_<name>
+ * as FORMVIEWDLL_<name>_t; a missing required one refuses the plug-in. */
+#define QPU_PLUGIN_EXPORTS(X)                                                                      \
+    X(Initialize, 1)                                                                               \
+    X(GetMenuName, 0)                                                                              \
+    X(GetPluginInfo, 1)                                                                            \
+    X(GetDependPluginData, 1)                                                                      \
+    X(SetDefaltDataToPluginDataMgr, 1)                                                             \
+    X(ChangeMenuState, 1)                                                                          \
+    X(ReadPrinterSettings, 1)                                                                      \
+    X(Finalize, 1)                                                                                 \
+    X(GetActiveView, 1)                                                                            \
+    X(GetInterfaceVersion, 0)

@@ -3,6 +3,7 @@
 #include "app/fixed_text.h"
 #include "comm/comm_lib_binding.h"
 #include "platform/library.h"
+#include "platform/log_categories.h"
 
 #include <qpu/prtinf.h>
 
@@ -14,13 +15,19 @@ void QueryDeviceId(AppState& state, int32_t startupCommResult)
     if (startupCommResult != QPC_OK || !state.commLib)
         return;
     platform::Library library;
-    if (!library.Load(QLatin1String(PRTINF_LIBRARY_NAME), FixedText(state.programFolder)))
+    if (!library.Load(QLatin1String(PRTINF_LIBRARY_NAME), FixedText(state.programFolder))) {
+        qCWarning(lcPrtInf).noquote()
+            << "no device ID: library not loaded:" << library.ErrorString();
         return;
+    }
     const auto initialize = library.ResolveAs<PrtInf_Initialize_t>("Initialize");
     const auto finalize = library.ResolveAs<PrtInf_Finalize_t>("Finalize");
     const auto getDeviceId = library.ResolveAs<PrtInf_GetDeviceID_t>("GetDeviceID");
-    if (!initialize || !finalize || !getDeviceId)
+    if (!initialize || !finalize || !getDeviceId) {
+        qCWarning(lcPrtInf).noquote()
+            << "no device ID:" << library.FilePath() << "lacks an entry point";
         return;
+    }
     PrtInfHandle handle = initialize(state.commLib);
     if (!handle)
         return;

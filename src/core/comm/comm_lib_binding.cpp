@@ -1,6 +1,18 @@
 #include "comm/comm_lib_binding.h"
 
+#include "platform/log_categories.h"
+
 #include <cstring>
+
+namespace {
+
+// The library's interface version is 0xMMmm; another major version is another contract.
+constexpr uint32_t MajorOf(uint32_t accessVersion)
+{
+    return accessVersion >> 8;
+}
+
+} // namespace
 
 CommLibBinding::CommLibBinding()
 {
@@ -16,10 +28,8 @@ int32_t CommLibBinding::Bind(const QString& libraryName, const QString& programF
 {
     Unbind();
     m_error.clear();
-    if (!m_library.Load(libraryName, programFolder)) {
-        m_error = m_library.ErrorString();
-        return QPC_ERR_NOT_BOUND;
-    }
+    if (!m_library.Load(libraryName, programFolder))
+        return Refuse(m_library.ErrorString());
     // Resolve into a scratch table so that the published one never holds half a binding.
     CommLibTable resolved;
     std::memset(&resolved, 0, sizeof resolved);
@@ -33,14 +43,32 @@ int32_t CommLibBinding::Bind(const QString& libraryName, const QString& programF
     QPU_COMM_ENTRY_POINTS(QPU_RESOLVE_ENTRY)
 #undef QPU_RESOLVE_ENTRY
     if (missing) {
-        m_error = QStringLiteral("entry point %1 missing in %2")
-                      .arg(QLatin1String(missing), m_library.FilePath());
-        m_library.Unload();
-        return QPC_ERR_NOT_BOUND;
+        return Refuse(QStringLiteral("entry point %1 missing in %2")
+                          .arg(QLatin1String(missing), m_library.FilePath()));
+    }
+    uint32_t version = 0;
+    const int32_t asked = resolved.GetAccessVersion(&version);
+    if (asked != QPC_OK || MajorOf(version) != MajorOf(QPC_ACCESS_VERSION)) {
+        return Refuse(QStringLiteral("%1 speaks interface version %2 (answer %3); this utility "
+                                     "needs %4.xx")
+                          .arg(m_library.FilePath())
+                          .arg(version, 4, 16, QLatin1Char('0'))
+                          .arg(asked)
+                          .arg(MajorOf(QPC_ACCESS_VERSION), 2, 16, QLatin1Char('0')));
     }
     resolved.module = m_library.Handle();
     m_table = resolved;
+    qCDebug(lcComm).noquote() << "bound" << m_library.FilePath() << "interface version"
+                              << QString::number(version, 16);
     return QPC_OK;
+}
+
+int32_t CommLibBinding::Refuse(const QString& why)
+{
+    m_error = why;
+    m_library.Unload();
+    qCWarning(lcComm).noquote() << "communication library not bound:" << why;
+    return QPC_ERR_NOT_BOUND;
 }
 
 void CommLibBinding::Unbind()

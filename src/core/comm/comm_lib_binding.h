@@ -47,9 +47,11 @@ public:
     CommLibBinding(const CommLibBinding&) = delete;
     CommLibBinding& operator=(const CommLibBinding&) = delete;
 
-    // Loads the library and resolves every entry point. Returns QPC_OK, or
-    // QPC_ERR_NOT_BOUND when the library or any entry point is missing; the library is then
-    // released and the table left zeroed. libraryName without a folder is looked up in
+    // Loads the library, resolves every entry point and checks its interface version
+    // (QPC_GetAccessVersion, same major version as QPC_ACCESS_VERSION). Returns QPC_OK, or
+    // QPC_ERR_NOT_BOUND when the library or any entry point is missing or the version does
+    // not match; the library is then released, the table left zeroed and the reason logged
+    // under qpu.comm. libraryName without a folder is looked up in
     // programFolder (empty: the executable's folder) first.
     int32_t Bind(const QString& libraryName = QLatin1String(kCommLibraryName),
                  const QString& programFolder = {});
@@ -69,6 +71,8 @@ public:
     }
 
 private:
+    int32_t Refuse(const QString& why);
+
     platform::Library m_library;
     CommLibTable m_table;
     QString m_error;

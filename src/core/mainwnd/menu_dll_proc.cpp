@@ -1,11 +1,20 @@
 #include "mainwnd/menu_dll_proc.h"
 
+#include "platform/log_categories.h"
+
 #include <algorithm>
 
 namespace {
 
 // Upper bound for the dependency list a plug-in may report.
 constexpr int32_t kMaxDependBlocks = 4096;
+
+QString VersionText(uint32_t version)
+{
+    return QStringLiteral("%1.%2")
+        .arg(QPU_PLUGIN_INTERFACE_MAJOR(version))
+        .arg(QPU_PLUGIN_INTERFACE_MINOR(version));
+}
 
 } // namespace
 
@@ -18,61 +27,71 @@ int CMenuDLLProc::LoadPlugin(const QString& libraryName, const QString& programF
 {
     Teardown();
     m_error.clear();
-    if (!m_library.Load(libraryName, programFolder)) {
-        m_error = m_library.ErrorString();
-        return kNotLoaded;
-    }
-    m_initialize = m_library.ResolveAs<FORMVIEWDLL_Initialize_t>("FORMVIEWDLL_Initialize");
-    m_finalize = m_library.ResolveAs<FORMVIEWDLL_Finalize_t>("FORMVIEWDLL_Finalize");
-    m_getActiveView = m_library.ResolveAs<FORMVIEWDLL_GetActiveView_t>("FORMVIEWDLL_GetActiveView");
-    m_changeMenuState =
-        m_library.ResolveAs<FORMVIEWDLL_ChangeMenuState_t>("FORMVIEWDLL_ChangeMenuState");
-    m_getPluginInfo = m_library.ResolveAs<FORMVIEWDLL_GetPluginInfo_t>("FORMVIEWDLL_GetPluginInfo");
-    m_readPrinterSettings =
-        m_library.ResolveAs<FORMVIEWDLL_ReadPrinterSettings_t>("FORMVIEWDLL_ReadPrinterSettings");
-    m_setDefaultData = m_library.ResolveAs<FORMVIEWDLL_SetDefaltDataToPluginDataMgr_t>(
-        "FORMVIEWDLL_SetDefaltDataToPluginDataMgr");
-    m_getDependPluginData =
-        m_library.ResolveAs<FORMVIEWDLL_GetDependPluginData_t>("FORMVIEWDLL_GetDependPluginData");
-    m_getMenuName = m_library.ResolveAs<FORMVIEWDLL_GetMenuName_t>("FORMVIEWDLL_GetMenuName");
-
-    const struct
-    {
-        const void* entry;
-        const char* name;
-    } required[] = {
-        {reinterpret_cast<const void*>(m_initialize), "FORMVIEWDLL_Initialize"},
-        {reinterpret_cast<const void*>(m_finalize), "FORMVIEWDLL_Finalize"},
-        {reinterpret_cast<const void*>(m_getActiveView), "FORMVIEWDLL_GetActiveView"},
-        {reinterpret_cast<const void*>(m_changeMenuState), "FORMVIEWDLL_ChangeMenuState"},
-        {reinterpret_cast<const void*>(m_getPluginInfo), "FORMVIEWDLL_GetPluginInfo"},
-        {reinterpret_cast<const void*>(m_readPrinterSettings), "FORMVIEWDLL_ReadPrinterSettings"},
-        {reinterpret_cast<const void*>(m_setDefaultData),
-         "FORMVIEWDLL_SetDefaltDataToPluginDataMgr"},
-        {reinterpret_cast<const void*>(m_getDependPluginData), "FORMVIEWDLL_GetDependPluginData"},
-    };
-    for (const auto& entry : required) {
-        if (!entry.entry) {
-            m_error = QStringLiteral("export %1 missing in %2")
-                          .arg(QLatin1String(entry.name), m_library.FilePath());
-            ClearEntryPoints();
-            m_library.Unload();
-            return kNotLoaded;
-        }
-    }
+    if (!m_library.Load(libraryName, programFolder))
+        return Refuse(m_library.ErrorString());
+    if (!ResolveEntryPoints() || !CheckInterfaceVersion())
+        return Refuse(m_error);
     m_loaded = true;
+    qCDebug(lcPlugins).noquote() << "loaded" << m_library.FilePath() << "interface"
+                                 << VersionText(InterfaceVersion());
     return 0;
+}
+
+bool CMenuDLLProc::ResolveEntryPoints()
+{
+#define QPU_RESOLVE_PLUGIN_EXPORT(name, required)                                                  \
+    m_entries.name = m_library.ResolveAs<FORMVIEWDLL_##name##_t>("FORMVIEWDLL_" #name);            \
+    if ((required) && m_entries.name == nullptr && m_error.isEmpty())                              \
+        m_error = QStringLiteral("export FORMVIEWDLL_" #name " missing in %1")                     \
+                      .arg(m_library.FilePath());
+    QPU_PLUGIN_EXPORTS(QPU_RESOLVE_PLUGIN_EXPORT)
+#undef QPU_RESOLVE_PLUGIN_EXPORT
+    return m_error.isEmpty();
+}
+
+bool CMenuDLLProc::CheckInterfaceVersion()
+{
+    const uint32_t version = m_entries.GetInterfaceVersion != nullptr
+                                 ? m_entries.GetInterfaceVersion()
+                                 : QPU_PLUGIN_INTERFACE_VERSION & 0xFFFF0000u;
+    if (QPU_PLUGIN_INTERFACE_MAJOR(version) ==
+        QPU_PLUGIN_INTERFACE_MAJOR(QPU_PLUGIN_INTERFACE_VERSION))
+        return true;
+    m_error = QStringLiteral("%1 was built against plug-in interface %2; this utility speaks %3")
+                  .arg(m_library.FilePath(), VersionText(version),
+                       VersionText(QPU_PLUGIN_INTERFACE_VERSION));
+    return false;
+}
+
+int CMenuDLLProc::Refuse(const QString& why)
+{
+    m_error = why;
+    ClearEntryPoints();
+    m_library.Unload();
+    qCWarning(lcPlugins).noquote() << "plug-in not loaded:" << why;
+    return kNotLoaded;
+}
+
+uint32_t CMenuDLLProc::InterfaceVersion() const
+{
+    if (!m_loaded)
+        return 0;
+    return m_entries.GetInterfaceVersion != nullptr ? m_entries.GetInterfaceVersion()
+                                                    : QPU_PLUGIN_INTERFACE_VERSION & 0xFFFF0000u;
 }
 
 int CMenuDLLProc::InitializePlugin(void* mainFrame, void* pagePane, AppState* state)
 {
     if (!m_loaded)
         return kNotLoaded;
-    const int result = m_initialize(mainFrame, pagePane, state);
-    if (result == 0)
+    const int result = m_entries.Initialize(mainFrame, pagePane, state);
+    if (result == 0) {
         m_initialized = true;
-    else
+    } else {
         m_initializeFailed = true;
+        qCWarning(lcPlugins).noquote()
+            << "plug-in" << m_library.FilePath() << "refused to initialise, answer" << result;
+    }
     return result;
 }
 
@@ -81,9 +100,9 @@ int CMenuDLLProc::GetMenuNameFromPlugin(const QpuChar16* key, int32_t keyLength,
 {
     if (!m_loaded)
         return kNotLoaded;
-    if (!m_getMenuName)
+    if (!m_entries.GetMenuName)
         return kNoMenuNameExport;
-    return m_getMenuName(key, keyLength, buffer, bufferLength, requiredLength);
+    return m_entries.GetMenuName(key, keyLength, buffer, bufferLength, requiredLength);
 }
 
 bool CMenuDLLProc::MenuNameFromPlugin(const QString& key, QString& text)
@@ -110,13 +129,13 @@ bool CMenuDLLProc::MenuNameFromPlugin(const QString& key, QString& text)
 
 int CMenuDLLProc::ChangeMenuState(int32_t state)
 {
-    return m_loaded ? m_changeMenuState(state) : kNotLoaded;
+    return m_loaded ? m_entries.ChangeMenuState(state) : kNotLoaded;
 }
 
 int CMenuDLLProc::GetPluginInfo(PluginInfo& info)
 {
     info = PluginInfo{};
-    return m_loaded ? m_getPluginInfo(&info) : kNotLoaded;
+    return m_loaded ? m_entries.GetPluginInfo(&info) : kNotLoaded;
 }
 
 bool CMenuDLLProc::DependPluginData(std::vector<PluginInfo>& blocks)
@@ -126,14 +145,14 @@ bool CMenuDLLProc::DependPluginData(std::vector<PluginInfo>& blocks)
         return false;
     // The results of both calls carry no meaning; the count decides.
     int32_t count = 0;
-    m_getDependPluginData(nullptr, &count);
+    m_entries.GetDependPluginData(nullptr, &count);
     if (count < 0 || count > kMaxDependBlocks)
         return false;
     if (count == 0)
         return true;
     std::vector<PluginInfo> list(static_cast<size_t>(count), PluginInfo{});
     int32_t filled = count;
-    m_getDependPluginData(list.data(), &filled);
+    m_entries.GetDependPluginData(list.data(), &filled);
     // A plug-in may fill fewer records than it announced, never more than the array holds.
     list.resize(static_cast<size_t>(std::clamp(filled, 0, count)));
     blocks = std::move(list);
@@ -142,18 +161,18 @@ bool CMenuDLLProc::DependPluginData(std::vector<PluginInfo>& blocks)
 
 int CMenuDLLProc::SetDefaultDataToPluginDataMgr(uint32_t blockId)
 {
-    return m_loaded ? m_setDefaultData(blockId) : kNotLoaded;
+    return m_loaded ? m_entries.SetDefaltDataToPluginDataMgr(blockId) : kNotLoaded;
 }
 
 int CMenuDLLProc::ReadPrinterSettings()
 {
-    return m_loaded ? m_readPrinterSettings() : kNotLoaded;
+    return m_loaded ? m_entries.ReadPrinterSettings() : kNotLoaded;
 }
 
 void CMenuDLLProc::Teardown()
 {
     if (m_loaded && m_initialized)
-        m_finalize();
+        m_entries.Finalize();
     const bool keepMapped = m_loaded && m_initializeFailed && !m_initialized;
     ClearEntryPoints();
     if (keepMapped)
@@ -164,15 +183,7 @@ void CMenuDLLProc::Teardown()
 
 void CMenuDLLProc::ClearEntryPoints()
 {
-    m_initialize = nullptr;
-    m_finalize = nullptr;
-    m_getActiveView = nullptr;
-    m_changeMenuState = nullptr;
-    m_getPluginInfo = nullptr;
-    m_readPrinterSettings = nullptr;
-    m_setDefaultData = nullptr;
-    m_getDependPluginData = nullptr;
-    m_getMenuName = nullptr;
+    m_entries = EntryPoints{};
     m_loaded = false;
     m_initialized = false;
     m_initializeFailed = false;

@@ -9,9 +9,11 @@
 #include <vector>
 
 // The host side of one setting-page plug-in: loads the library, resolves its
-// FORMVIEWDLL_* exports and calls them. Each menu entry holds one. Either all eight
-// required exports are bound (and FORMVIEWDLL_GetMenuName if the plug-in has it) or none
-// is. Window handles are the QWidget* of the main frame and the page pane, passed as void*.
+// FORMVIEWDLL_* exports and calls them. Each menu entry holds one. Either every required
+// export is bound (and the optional ones the plug-in has) or none is; a plug-in built
+// against another major version of the interface is refused. Every refusal is logged under
+// qpu.plugins. Window handles are the QWidget* of the main frame and the page pane, passed
+// as void*.
 class CMenuDLLProc
 {
 public:
@@ -33,9 +35,10 @@ public:
     virtual int GetMenuNameFromPlugin(const QpuChar16* key, int32_t keyLength, QpuChar16* buffer,
                                       int32_t bufferLength, int32_t* requiredLength);
 
-    // Loads the library and resolves the exports: 0 when bound, -1 otherwise (nothing is
-    // then kept). A name without a folder is looked up in programFolder (empty: the
-    // executable's folder) first. A binding held before is torn down first.
+    // Loads the library, resolves the exports and checks the interface version: 0 when
+    // bound, -1 otherwise (nothing is then kept). A name without a folder is looked up in
+    // programFolder (empty: the executable's folder) first. A binding held before is torn down
+    // first.
     int LoadPlugin(const QString& libraryName, const QString& programFolder = {});
     // FORMVIEWDLL_Initialize with the frame, the page pane and the shared block; -1 when not
     // loaded. The result decides what Teardown does.
@@ -63,24 +66,31 @@ public:
     void Teardown();
 
     bool IsLoaded() const { return m_loaded; }
-    bool HasMenuNameExport() const { return m_getMenuName != nullptr; }
+    bool HasMenuNameExport() const { return m_entries.GetMenuName != nullptr; }
+    // The interface version the plug-in was built against (major version 1 without the
+    // export); 0 when nothing is loaded.
+    uint32_t InterfaceVersion() const;
     QString LibraryPath() const { return m_library.FilePath(); }
-    // Why the last LoadPlugin failed: the loader's message or the missing export.
+    // Why the last LoadPlugin failed: the loader's message, the missing export or the
+    // interface version.
     QString ErrorString() const { return m_error; }
 
 private:
+    // The resolved exports, one per entry of QPU_PLUGIN_EXPORTS.
+    struct EntryPoints
+    {
+#define QPU_PLUGIN_ENTRY_POINT(name, required) FORMVIEWDLL_##name##_t name = nullptr;
+        QPU_PLUGIN_EXPORTS(QPU_PLUGIN_ENTRY_POINT)
+#undef QPU_PLUGIN_ENTRY_POINT
+    };
+
+    bool ResolveEntryPoints();
+    bool CheckInterfaceVersion();
+    int Refuse(const QString& why);
     void ClearEntryPoints();
 
     platform::Library m_library;
-    FORMVIEWDLL_Initialize_t m_initialize = nullptr;
-    FORMVIEWDLL_Finalize_t m_finalize = nullptr;
-    FORMVIEWDLL_GetActiveView_t m_getActiveView = nullptr;
-    FORMVIEWDLL_ChangeMenuState_t m_changeMenuState = nullptr;
-    FORMVIEWDLL_GetPluginInfo_t m_getPluginInfo = nullptr;
-    FORMVIEWDLL_ReadPrinterSettings_t m_readPrinterSettings = nullptr;
-    FORMVIEWDLL_SetDefaltDataToPluginDataMgr_t m_setDefaultData = nullptr;
-    FORMVIEWDLL_GetDependPluginData_t m_getDependPluginData = nullptr;
-    FORMVIEWDLL_GetMenuName_t m_getMenuName = nullptr;
+    EntryPoints m_entries;
     bool m_loaded = false;
     bool m_initialized = false;      // Initialize answered 0
     bool m_initializeFailed = false; // Initialize answered anything else

@@ -1,5 +1,7 @@
 #include "pages/printer_info_library.h"
 
+#include "platform/log_categories.h"
+
 PrinterInfoLibrary::~PrinterInfoLibrary()
 {
     Release();
@@ -9,8 +11,11 @@ int PrinterInfoLibrary::Bind(const QString& programFolder, const CommLibTable* c
                              const QString& libraryName)
 {
     Release();
-    if (!m_library.Load(libraryName, programFolder))
+    if (!m_library.Load(libraryName, programFolder)) {
+        qCWarning(lcPrtInf).noquote()
+            << "printer information library not loaded:" << m_library.ErrorString();
         return kMissing;
+    }
     const auto initialize = m_library.ResolveAs<PrtInf_Initialize_t>("Initialize");
     const auto finalize = m_library.ResolveAs<PrtInf_Finalize_t>("Finalize");
     const auto registerCallback =
@@ -23,8 +28,10 @@ int PrinterInfoLibrary::Bind(const QString& programFolder, const CommLibTable* c
     const auto deviceId = m_library.ResolveAs<PrtInf_GetDeviceID_t>("GetDeviceID");
     // Either all seven are bound or none; the library itself stays loaded until Release.
     if (!initialize || !finalize || !registerCallback || !unregisterCallback || !information ||
-        !name || !deviceId)
+        !name || !deviceId) {
+        qCWarning(lcPrtInf).noquote() << m_library.FilePath() << "lacks an entry point";
         return kMissing;
+    }
     m_initialize = initialize;
     m_finalize = finalize;
     m_registerCallback = registerCallback;
@@ -33,6 +40,8 @@ int PrinterInfoLibrary::Bind(const QString& programFolder, const CommLibTable* c
     m_getPrinterName = name;
     m_getDeviceId = deviceId;
     m_connection = m_initialize(commLib);
+    if (m_connection == nullptr)
+        qCWarning(lcPrtInf).noquote() << m_library.FilePath() << "refused to initialise";
     return m_connection != nullptr ? kBound : kMissing;
 }
 

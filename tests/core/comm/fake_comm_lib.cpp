@@ -1,6 +1,7 @@
 // A stand-in communication library for the binding tests: every entry point records that it
-// was called; a few keep their arguments. Built twice: once with all 46 exports, once
-// without QPC_Terminate (FAKE_COMM_OMIT_TERMINATE).
+// was called; a few keep their arguments. Built with all 46 exports, without QPC_Terminate
+// (FAKE_COMM_OMIT_TERMINATE), and answering another interface version
+// (FAKE_COMM_ACCESS_VERSION).
 #include <qpu/comm_lib.h>
 
 #include <cstring>
@@ -67,7 +68,14 @@ FAKE_ENTRY(SetFlowCtrlForced, int32_t)
 FAKE_ENTRY(Terminate, void)
 #endif
 FAKE_ENTRY(GetSerialNumber, QpuChar16*, uint32_t)
-FAKE_ENTRY(GetAccessVersion, uint32_t*)
+#ifndef FAKE_COMM_ACCESS_VERSION
+#define FAKE_COMM_ACCESS_VERSION QPC_ACCESS_VERSION
+#endif
+QPU_EXPORT int32_t QPC_GetAccessVersion(uint32_t* version)
+{
+    *version = FAKE_COMM_ACCESS_VERSION;
+    return Record("GetAccessVersion");
+}
 FAKE_ENTRY(FindPort, PortInfo*)
 FAKE_ENTRY(RegisterDeviceStateCallback, QPC_StatusProc, void*)
 FAKE_ENTRY(UnregisterDeviceStateCallback, void)

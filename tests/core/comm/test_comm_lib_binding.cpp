@@ -113,6 +113,29 @@ TEST(CommLibBinding, MissingEntryPointLeavesNothingBound)
     EXPECT_EQ(binding.Call(&CommLibTable::SetCaller, 1), QPC_ERR_NOT_BOUND);
 }
 
+TEST(CommLibBinding, LibraryOfAnotherMajorInterfaceVersionIsRefused)
+{
+    const struct
+    {
+        const char* folder;
+        bool bound;
+    } cases[] = {{"0140", true}, {"0199", true}, {"0240", false}, {"0040", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        CommLibBinding binding;
+        const QString folder = QStringLiteral(FAKE_COMM_VERSIONS_DIR "/") + c.folder;
+        EXPECT_EQ(binding.Bind(QStringLiteral("QPComm.dll"), folder),
+                  c.bound ? QPC_OK : QPC_ERR_NOT_BOUND);
+        EXPECT_EQ(binding.IsBound(), c.bound);
+        if (!c.bound) {
+            EXPECT_TRUE(TableIsZero(*binding.Table()));
+            EXPECT_TRUE(binding.ErrorString().contains(QStringLiteral("interface version")))
+                << binding.ErrorString().toStdString();
+            EXPECT_FALSE(IsResident(LibraryIn(folder)));
+        }
+    }
+}
+
 TEST(CommLibBinding, MissingLibraryAnswersNotBound)
 {
     QTemporaryDir emptyFolder;

@@ -1,6 +1,7 @@
 // A stand-in setting-page plug-in for the host tests. Built in several variants:
 // FAKE_PLUGIN_NO_MENU_NAME leaves out FORMVIEWDLL_GetMenuName, FAKE_PLUGIN_NO_ACTIVE_VIEW
-// leaves out FORMVIEWDLL_GetActiveView, FAKE_PLUGIN_INIT_RESULT sets what Initialize answers.
+// leaves out FORMVIEWDLL_GetActiveView, FAKE_PLUGIN_INIT_RESULT sets what Initialize answers,
+// FAKE_PLUGIN_INTERFACE_VERSION adds FORMVIEWDLL_GetInterfaceVersion with that answer.
 #include <qpu/plugin.h>
 
 #include <algorithm>
@@ -163,6 +164,14 @@ QPU_EXPORT void* FORMVIEWDLL_GetActiveView(void)
 {
     Record("GetActiveView");
     return nullptr;
+}
+#endif
+
+#ifdef FAKE_PLUGIN_INTERFACE_VERSION
+QPU_EXPORT uint32_t FORMVIEWDLL_GetInterfaceVersion(void)
+{
+    Record("GetInterfaceVersion");
+    return FAKE_PLUGIN_INTERFACE_VERSION;
 }
 #endif
 

@@ -127,6 +127,30 @@ TEST(CMenuDLLProc, RefusesMissingLibrariesAndRequiredExports)
     EXPECT_EQ(proc.ReadPrinterSettings(), -1);
 }
 
+TEST(CMenuDLLProc, PluginOfAnotherMajorInterfaceVersionIsRefused)
+{
+    const struct
+    {
+        const char* target;
+        uint32_t version; // 0: refused
+    } cases[] = {{"fake_plugin_full", 0x00010000u},
+                 {"fake_plugin_interface_1_5", 0x00010005u},
+                 {"fake_plugin_interface_2_0", 0},
+                 {"fake_plugin_interface_0_9", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        CMenuDLLProc proc;
+        const QString path = PluginPath(c.target);
+        EXPECT_EQ(proc.LoadPlugin(path), c.version != 0 ? 0 : -1);
+        EXPECT_EQ(proc.InterfaceVersion(), c.version);
+        if (c.version == 0) {
+            EXPECT_TRUE(proc.ErrorString().contains(QLatin1String("plug-in interface")))
+                << proc.ErrorString().toStdString();
+            EXPECT_FALSE(IsResident(path));
+        }
+    }
+}
+
 TEST(CMenuDLLProc, PluginWithoutMenuNameExportStillLoads)
 {
     const QString path = PluginPath("fake_plugin_no_menu_name");

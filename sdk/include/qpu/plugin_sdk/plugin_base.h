@@ -1,6 +1,6 @@
 // The plug-in side of the setting-page interface: one SettingPagePlugin object per
-// library, and QPU_DEFINE_SETTING_PAGE_PLUGIN, which defines the nine FORMVIEWDLL_*
-// exports around it.
+// library, and QPU_DEFINE_SETTING_PAGE_PLUGIN, which defines the FORMVIEWDLL_* exports
+// around it, the interface version the plug-in is built against among them.
 #pragma once
 
 #include <qpu/plugin.h>
@@ -110,4 +110,8 @@ private:
     QPU_EXPORT void* FORMVIEWDLL_GetActiveView(void)                                               \
     {                                                                                              \
         return QpuPluginInstance().ActiveView();                                                   \
+    }                                                                                              \
+    QPU_EXPORT uint32_t FORMVIEWDLL_GetInterfaceVersion(void)                                      \
+    {                                                                                              \
+        return QPU_PLUGIN_INTERFACE_VERSION;                                                       \
     }
