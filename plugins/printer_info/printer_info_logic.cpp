@@ -1,6 +1,7 @@
 #include "printer_info_logic.h"
 
-#include <array>
+#include <qpu/status_texts.h>
+
 #include <cstring>
 #include <vector>
 
@@ -9,40 +10,6 @@ namespace printer_info {
 using namespace qpu::sdk;
 
 namespace {
-
-struct StatusText
-{
-    const char* english;
-    int number;
-};
-
-// Code -> text of the status strip, codes 0 to 22.
-constexpr std::array<StatusText, 23> kStatusTexts = {{
-    {"Online", 0},
-    {"Offline", 1},
-    {"Cannot Get Status", 2},
-    {"Fatal Error", 3},
-    {"Recoverable error", 4},
-    {"Auto recoverable error", 5},
-    {"Cover is open", 6},
-    {"Out of paper", 7},
-    {"Out of journal", 8},
-    {"Auto cutter error", 9},
-    {"No Ink Cartridge 1", 10},
-    {"No Ink Cartridge 2", 11},
-    {"Out of ink 1", 12},
-    {"Out of ink 2", 13},
-    {"Feeding paper", 14},
-    {"Cleaning", 27},
-    {"Offline", 15},
-    {"Awaiting paper removal", 16},
-    {"Paper near-end", 17},
-    {"Journal near-end", 18},
-    {"Ink 1 near-end", 19},
-    {"Ink 2 near-end", 20},
-    {"Paper layout error", 29},
-}};
-constexpr int kUnknownNumber = 21;
 
 QString TextAt(const std::vector<char>& block, int offset)
 {
@@ -120,15 +87,14 @@ int32_t StoreTestPrintWithSettings(const DataBlocks& blocks, bool withSettings)
 
 int StatusTextNumber(int32_t code)
 {
-    return code >= 0 && code < int32_t(kStatusTexts.size()) ? kStatusTexts[size_t(code)].number
-                                                            : kUnknownNumber;
+    const QpuStatusText* text = qpu_status_text(code);
+    return text != nullptr ? text->number : QPU_STATUS_UNKNOWN_TEXT_NUMBER;
 }
 
 QString StatusEnglish(int32_t code)
 {
-    return code >= 0 && code < int32_t(kStatusTexts.size())
-               ? QString::fromLatin1(kStatusTexts[size_t(code)].english)
-               : QStringLiteral("Unknown");
+    const QpuStatusText* text = qpu_status_text(code);
+    return text != nullptr ? QString::fromLatin1(text->english) : QStringLiteral("Unknown");
 }
 
 QString PortText(const AppState* state)

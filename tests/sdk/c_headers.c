@@ -8,6 +8,7 @@
 #include <qpu/port_info.h>
 #include <qpu/prtinf.h>
 #include <qpu/qpu_types.h>
+#include <qpu/status_texts.h>
 #include <qpu/sync.h>
 
 int qpu_c_headers_compile(void)

@@ -1,41 +1,8 @@
 #include "mainwnd/status_code_rules.h"
 
-#include <array>
+#include <qpu/status_texts.h>
 
 namespace {
-
-struct StatusText
-{
-    const char* english;
-    int number; // in the PRT_STATUS texts
-};
-
-// Indexed by status code 0..22.
-constexpr std::array<StatusText, StatusCodeRules::kHighestKnownCode + 1> kStatusTexts = {{
-    {"Online", 0},
-    {"Offline", 1},
-    {"Cannot Get Status", 2},
-    {"Fatal Error", 3},
-    {"Recoverable error", 4},
-    {"Auto recoverable error", 5},
-    {"Cover is open", 6},
-    {"Out of paper", 7},
-    {"Out of journal", 8},
-    {"Auto cutter error", 9},
-    {"No Ink Cartridge 1", 10},
-    {"No Ink Cartridge 2", 11},
-    {"Out of ink 1", 12},
-    {"Out of ink 2", 13},
-    {"Feeding paper", 14},
-    {"Cleaning", 27},
-    {"Offline", 15},
-    {"Awaiting paper removal", 16},
-    {"Paper near-end", 17},
-    {"Journal near-end", 18},
-    {"Ink 1 near-end", 19},
-    {"Ink 2 near-end", 20},
-    {"Paper layout error", 29},
-}};
 
 bool IsKnownCode(int code)
 {
@@ -140,13 +107,14 @@ bool StatusCodeRules::RefusesPrinterJobs(int shownCode)
 
 int StatusCodeRules::TextNumberOf(int code)
 {
-    return IsKnownCode(code) ? kStatusTexts[size_t(code)].number : kUnknownStatusNumber;
+    const QpuStatusText* text = qpu_status_text(code);
+    return text != nullptr ? text->number : kUnknownStatusNumber;
 }
 
 QString StatusCodeRules::EnglishTextOf(int code)
 {
-    return IsKnownCode(code) ? QString::fromLatin1(kStatusTexts[size_t(code)].english)
-                             : EnglishUnknown();
+    const QpuStatusText* text = qpu_status_text(code);
+    return text != nullptr ? QString::fromLatin1(text->english) : EnglishUnknown();
 }
 
 QString StatusCodeRules::StatusLine(const QString& statusLabel, const QString& statusText,

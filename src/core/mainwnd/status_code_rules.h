@@ -1,5 +1,7 @@
 #pragma once
 
+#include <qpu/status_texts.h>
+
 #include <QString>
 
 // The decisions of the status strip, without a window: which status code is on screen,
@@ -35,7 +37,7 @@ public:
     static constexpr int kOnline = 0;
     static constexpr int kOffline = 1;
     static constexpr int kOfflineOther = 16;
-    static constexpr int kHighestKnownCode = 22;
+    static constexpr int kHighestKnownCode = QPU_STATUS_CODE_COUNT - 1;
     // Shown for every code outside 0..22.
     static constexpr int kUnknownCode = -1;
     // Ends a lasting condition; as the lasting code it means "none".
@@ -101,7 +103,7 @@ public:
     static constexpr int kSerialLabelNumber = 23;
     static constexpr int kStatusLabelNumber = 24;
     static constexpr int kUnknownFieldNumber = 28;
-    static constexpr int kUnknownStatusNumber = 21;
+    static constexpr int kUnknownStatusNumber = QPU_STATUS_UNKNOWN_TEXT_NUMBER;
     static QString EnglishPortLabel() { return QStringLiteral("Port:"); }
     static QString EnglishSerialLabel() { return QStringLiteral("Serial No:"); }
     static QString EnglishStatusLabel() { return QStringLiteral("Status:"); }
