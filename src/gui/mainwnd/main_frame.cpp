@@ -1,6 +1,7 @@
 #include "mainwnd/main_frame.h"
 
 #include "app/fixed_text.h"
+#include "app/wait_cursor.h"
 #include "comm/comm_lib_binding.h"
 #include "comm/comm_state_dlg.h"
 #include "mainwnd/about_dlg.h"
@@ -342,7 +343,7 @@ int CMainFrame::RunProgressDialog(const ProgressRequest* request, QWidget* windo
     connect(dialog, &QObject::destroyed, &loop, &QEventLoop::quit);
     qpu::SendWindowMessage(dialog, QPU_WM_PROGRESS_102, 0, 0);
     dialog->setEnabled(true);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const WaitCursor wait;
     loop.exec();
     delete m_progressDialog.data();
 
@@ -352,7 +353,6 @@ int CMainFrame::RunProgressDialog(const ProgressRequest* request, QWidget* windo
     }
     if (wasEnabled && guardDisabled)
         guardDisabled->setEnabled(true);
-    QApplication::restoreOverrideCursor();
     m_progressRunning = false;
     return 0;
 }

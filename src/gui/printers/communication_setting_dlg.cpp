@@ -3,6 +3,7 @@
 #include "app/fixed_text.h"
 #include "app/message_box.h"
 #include "app/model_profile.h"
+#include "app/wait_cursor.h"
 #include "lang/apply_lang_texts.h"
 #include "lang/control_lookup.h"
 #include "platform/profile.h"
@@ -32,16 +33,6 @@ namespace {
 
 constexpr const char* kInterfaceNames[kInterfaceCount] = {"Serial", "Parallel", "USB", "Ethernet",
                                                           "Bluetooth"};
-
-// The wait cursor for the length of a scope.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 template <typename W> W* Tagged(W* widget, int controlId)
 {

@@ -3,6 +3,7 @@
 #include "app/fixed_text.h"
 #include "app/message_box.h"
 #include "app/model_profile.h"
+#include "app/wait_cursor.h"
 #include "lang/apply_lang_texts.h"
 #include "lang/control_lookup.h"
 #include "lang/select_lang_dlg.h"
@@ -63,16 +64,6 @@ public:
 
 private:
     const int* m_rowHeight;
-};
-
-// Shows the wait cursor for as long as it lives.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 bool DefaultMessageBox(QWidget* parent, CPrinterSelectDlg::MessageKind kind, const QString& text)
