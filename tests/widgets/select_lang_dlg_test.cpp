@@ -5,6 +5,7 @@
 
 #include "app/fixed_text.h"
 #include "platform/profile.h"
+#include "screenshots.h"
 
 #include <gtest/gtest.h>
 
@@ -269,10 +270,9 @@ TEST(SelectLangDlgShipped, ListsEnglishJapaneseAndGermanInEveryLanguage)
         EXPECT_TRUE(cancelFound) << each.cancel;
         EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8(each.title));
 
-        const QString shots = qEnvironmentVariable("QPU_SCREENSHOT_DIR");
-        if (!shots.isEmpty()) {
+        if (const QString shots = ScreenshotFolder(); !shots.isEmpty()) {
             const QString name =
-                shots + QStringLiteral("/select_lang_dlg_") + lang::FormatLanguageId(each.langId);
+                shots + QStringLiteral("select_lang_dlg_") + lang::FormatLanguageId(each.langId);
             dialog.grab().save(name + QStringLiteral(".png"));
             languages->showPopup();
             languages->view()->window()->grab().save(name + QStringLiteral("_list.png"));

@@ -1,5 +1,6 @@
 #include "comm/comm_state_dlg.h"
 #include "platform/manual_reset_event.h"
+#include "screenshots.h"
 
 #include <qpu/window_message.h>
 
@@ -207,8 +208,8 @@ TEST(CommStateDlgLook, ButtonsHiddenAndDisabledAnimationPlaysTheChosenClip)
         [&](CCommStateDlg& running) {
             animating = running.IsAnimating();
             EXPECT_EQ(running.AnimationResource(), CCommStateDlg::kClipOneWay);
-            if (const QString dir = qEnvironmentVariable("QPU_SCREENSHOT_DIR"); !dir.isEmpty())
-                running.grab().save(dir + QStringLiteral("/comm_state_dlg.png"));
+            if (const QString dir = ScreenshotFolder(); !dir.isEmpty())
+                running.grab().save(dir + QStringLiteral("comm_state_dlg.png"));
         },
         300);
     ASSERT_TRUE(animating.has_value());

@@ -6,6 +6,7 @@
 #include "mainwnd/main_frame.h"
 #include "pages/plugin_data_mgr.h"
 #include "platform/manual_reset_event.h"
+#include "screenshots.h"
 
 #include <gtest/gtest.h>
 
@@ -228,9 +229,9 @@ TEST(MainFrameProgress, ShortJobNeverShowsTheDialog)
 // and of the progress dialog over it, for people to look at.
 TEST(MainFrameProgress, Screenshots)
 {
-    const QString dir = qEnvironmentVariable("QPU_SCREENSHOT_DIR");
+    const QString dir = ScreenshotFolder();
     if (dir.isEmpty())
-        GTEST_SKIP() << "QPU_SCREENSHOT_DIR not set";
+        GTEST_SKIP() << "QPU_SCREENSHOTS not set";
     auto state = MakeState(nullptr);
     const QString program = QStringLiteral(QPU_APP_DIR "/");
     SetFixedText(state->programFolder, program);
@@ -245,18 +246,18 @@ TEST(MainFrameProgress, Screenshots)
         frame.CreateViews();
         frame.show();
         QApplication::processEvents();
-        frame.grab().save(dir + QStringLiteral("/main_frame.png"));
+        frame.grab().save(dir + QStringLiteral("main_frame.png"));
         CAboutDlg about(&frame);
         about.show();
         QApplication::processEvents();
-        about.grab().save(dir + QStringLiteral("/about_dlg.png"));
+        about.grab().save(dir + QStringLiteral("about_dlg.png"));
         about.close();
         Job job;
         job.Run(frame, nullptr,
                 [&] {
                     QTest::qWait(500);
                     frame.ProgressDialog()->grab().save(dir +
-                                                        QStringLiteral("/comm_state_dlg_149.png"));
+                                                        QStringLiteral("comm_state_dlg_149.png"));
                 },
                 900ms, {35});
     }

@@ -10,6 +10,7 @@
 #include "platform/library.h"
 
 #include "emulator_process.h"
+#include "screenshots.h"
 
 #include <qpu/prtinf.h>
 #include <qpu/window_message.h>
@@ -356,14 +357,13 @@ TEST_F(StatusViewWithPrinter, StatusChangesOfThePrinterReachTheStatusLine)
     EXPECT_EQ(reads, 2);
 
     // A picture of the strip for people, when asked for.
-    if (const QByteArray dir = qgetenv("QPU_SCREENSHOT_DIR"); !dir.isEmpty()) {
+    if (const QString dir = ScreenshotFolder(); !dir.isEmpty()) {
         Control("ink 2 near");
         EXPECT_TRUE(StatusLineBecomes(*view, "Status: Ink 2 near-end"));
-        view->grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("status_view_strip.png"));
-        frame.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("status_view_frame.png"));
+        view->grab().save(dir + QStringLiteral("status_view_strip.png"));
+        frame.grab().save(dir + QStringLiteral("status_view_frame.png"));
         const QImage strip = view->grab().toImage();
-        strip.scaled(strip.size() * 3)
-            .save(QDir(QString::fromLocal8Bit(dir)).filePath("status_view_strip_x3.png"));
+        strip.scaled(strip.size() * 3).save(dir + QStringLiteral("status_view_strip_x3.png"));
     }
     frame.hide();
 }

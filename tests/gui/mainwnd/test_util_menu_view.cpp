@@ -3,6 +3,7 @@
 #include "mainwnd/menu_pictures.h"
 #include "menu_test_bench.h"
 #include "pages/plugin_data_mgr.h"
+#include "screenshots.h"
 
 #include <qpu/app_state.h>
 #include <qpu/data_block.h>
@@ -551,15 +552,15 @@ TEST(MenuPicturesTest, TransparencyKeysOnTheCentrePixel)
     EXPECT_EQ(qAlpha(pictures.Background().pixel(111, 15)), 255);
 }
 
-// Writes a picture of the menu for people to look at when QPU_MENU_SCREENSHOT names a file.
+// Writes a picture of the menu for people to look at when QPU_SCREENSHOTS is set.
 TEST_F(MenuViewTest, Screenshot)
 {
-    const QByteArray target = qgetenv("QPU_MENU_SCREENSHOT");
-    if (target.isEmpty())
-        GTEST_SKIP() << "set QPU_MENU_SCREENSHOT to a .png path";
+    const QString folder = ScreenshotFolder();
+    if (folder.isEmpty())
+        GTEST_SKIP() << "QPU_SCREENSHOTS not set";
     auto view = ShownView();
     view->resize(225, 523 - 67);
     QTest::mouseMove(view->viewport(), RowPoint(*view, 3));
     QApplication::processEvents();
-    ASSERT_TRUE(view->grab().save(QString::fromLocal8Bit(target)));
+    ASSERT_TRUE(view->grab().save(folder + QStringLiteral("menu_view.png")));
 }

@@ -11,6 +11,7 @@
 #include "printers/communication_setting_dlg.h"
 #include "printers/communication_setting_ip_edit.h"
 #include "printers/tool_progress_dlg.h"
+#include "screenshots.h"
 
 #include <qpu/window_message.h>
 
@@ -164,7 +165,8 @@ std::string Str(const QString& text)
 
 void SaveShot(QWidget* widget, const QString& name)
 {
-    widget->grab().save(QStringLiteral("/tmp/addport_%1.png").arg(name));
+    if (const QString folder = ScreenshotFolder(); !folder.isEmpty())
+        widget->grab().save(folder + QStringLiteral("addport_%1.png").arg(name));
 }
 
 // ---------------------------------------------------------------------------------------

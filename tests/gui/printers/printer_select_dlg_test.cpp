@@ -13,6 +13,7 @@
 #include "platform/activation_channel.h"
 #include "platform/profile.h"
 #include "printers/printer_spooler.h"
+#include "screenshots.h"
 #include "select_test_support.h"
 
 #include <gtest/gtest.h>
@@ -577,8 +578,11 @@ TEST_F(PrinterSelectDlgTest, Screenshots)
         QTreeWidget* list = dialog->PrinterList();
         EXPECT_GE(list->visualItemRect(list->topLevelItem(0)).height(),
                   list->fontMetrics().height() * 6 / 5);
-        const QString path = QStringLiteral("/tmp/printer_select_%1.png").arg(QLatin1String(name));
-        EXPECT_TRUE(dialog->grab().save(path)) << path.toStdString();
+        if (const QString folder = ScreenshotFolder(); !folder.isEmpty()) {
+            const QString path =
+                folder + QStringLiteral("printer_select_%1.png").arg(QLatin1String(name));
+            EXPECT_TRUE(dialog->grab().save(path)) << path.toStdString();
+        }
         EXPECT_TRUE(m_messages.isEmpty());
     }
 }
