@@ -1,15 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running the utility need.
-# Only packages that are missing are installed.
+# Installs the Debian packages that building and running the utility need, and with
+# "test" (the default) also what the tests, the sanitizer and fuzz stages need. Only
+# packages that are missing are installed.
+#   scripts/install-deps.sh [run|test]
 set -euo pipefail
+mode="${1:-test}"
 packages=(
-    cmake g++ make pkg-config gcc-multilib
+    cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev libgmock-dev googletest libbenchmark-dev
-    libcups2-dev cups-daemon dpkg-dev file
-    clang libclang-rt-14-dev
+    libcups2-dev dpkg-dev file
     xvfb xauth fonts-dejavu-core fonts-noto-cjk
 )
+case "$mode" in
+run) ;;
+test)
+    packages+=(
+        gcc-multilib python3
+        libgtest-dev libgmock-dev googletest libbenchmark-dev
+        cups-daemon
+        clang libclang-rt-14-dev
+    )
+    ;;
+*)
+    echo "install-deps.sh: unknown mode '$mode' (run or test)" >&2
+    exit 2
+    ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

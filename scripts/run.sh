@@ -3,8 +3,9 @@
 #
 #   scripts/run.sh [utility options...]     e.g. scripts/run.sh /mFout.dat
 #
-# - installs missing Debian packages (scripts/install-deps.sh), builds build/ (-j2,
-#   incremental; $QPU_BUILD_DIR names another build folder);
+# - installs missing Debian packages (scripts/install-deps.sh run), builds build/ (-j2,
+#   incremental, without tests when it configures it; $QPU_BUILD_DIR names another build
+#   folder);
 # - starts qpr60-emulator on 127.0.0.1 (port $QPU_EMULATOR_PORT, default: a free port) and
 #   registers that port with the communication library;
 # - keeps every setting under build/run/ (QP60UTIL_COMMON_APPDATA, QP60UTIL_USER_APPDATA,
@@ -22,10 +23,11 @@ build="${QPU_BUILD_DIR:-$root/build}"
 run="$build/run"
 app="$build/app"
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" run
 
+# A new build folder is configured without the tests, which running needs none of.
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build"
+    cmake -S "$root" -B "$build" -DBUILD_TESTING=OFF
 fi
 cmake --build "$build" -j2 --target qp60util qpr60-emulator QPComm PrtInfMgrDLL \
     QpuPrintSettings QpuMemorySwitch QpuPrinterInfo stage_data qpu_screen_grab

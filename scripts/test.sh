@@ -8,9 +8,10 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 failed=()
+summary=()
 stage() {
     local name="$1"
     shift
@@ -18,8 +19,10 @@ stage() {
     echo "=== $name"
     if "$@"; then
         echo "=== $name: passed in $((SECONDS - start)) s"
+        summary+=("$(printf '%-46s passed %5d s' "$name" $((SECONDS - start)))")
     else
         echo "=== $name: FAILED after $((SECONDS - start)) s"
+        summary+=("$(printf '%-46s FAILED %5d s' "$name" $((SECONDS - start)))")
         failed+=("$name")
     fi
 }
@@ -28,16 +31,22 @@ stage() {
 normal_build() {
     rm -rf build &&
         cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
-        cmake --build build -j2 &&
-        (cd build && QT_QPA_PLATFORM=offscreen QPCOMM_DISCOVERY_ADDR=127.0.0.1 \
-            ctest -j2 --output-on-failure --timeout 300)
+        cmake --build build -j2
+}
+
+normal_tests() {
+    (cd build && QT_QPA_PLATFORM=offscreen QPCOMM_DISCOVERY_ADDR=127.0.0.1 \
+        ctest -j2 --output-on-failure --timeout 300)
 }
 
 sanitized_build() {
     rm -rf "build-$1" && bash scripts/sanitize.sh "$1"
 }
 
-stage "build and tests" normal_build
+stage "build" normal_build
+if [ ${#failed[@]} -eq 0 ]; then
+    stage "tests" normal_tests
+fi
 if [ "${QPU_SKIP_SANITIZERS:-0}" != 1 ]; then
     # A short run of every fuzz target on its seed corpus (clang, libFuzzer, build-fuzz/).
     stage "fuzz targets" bash scripts/fuzz.sh 25
@@ -45,6 +54,9 @@ if [ "${QPU_SKIP_SANITIZERS:-0}" != 1 ]; then
     stage "thread sanitizer" sanitized_build tsan
 fi
 
+echo "=== stages"
+printf '%s\n' "${summary[@]}"
+echo "total: $SECONDS s"
 if [ ${#failed[@]} -gt 0 ]; then
     echo "Failed: ${failed[*]}" >&2
     exit 1

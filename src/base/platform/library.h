@@ -3,7 +3,7 @@
 #include <QString>
 
 // A shared library loaded at run time (dlopen/dlsym/dlclose), released when the object
-// goes away. Names keep the original platform's form: "X.dll" stands for "libX.so"; a name
+// goes away. Names as menu files and the program give them: "X.dll" stands for "libX.so"; a name
 // without a folder is looked up in the program folder first, then by the system's default
 // search; symbols are resolved by their 8-bit names.
 namespace platform {

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// INI profile functions with the semantics of the original platform's profile API:
-// case-insensitive sections and keys, first match wins, UTF-16LE files (with byte-order
+// The INI profile functions of every settings, language and menu file: case-insensitive
+// sections and keys, first match wins, UTF-16LE files (with byte-order
 // mark) and 8-bit files (UTF-8, Latin-1 for invalid bytes) both read and written back in
 // their own encoding, in-place edits that keep every other byte, atomic writes.
 //

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-// A Windows COLORREF value: red in the low byte, then green, then blue.
+// A colour as the menu files give it: red in the low byte, then green, then blue.
 using ColorRef = uint32_t;
 
 // One entry of the menu, built from one "MENUITEM_" section of the menu definition file.

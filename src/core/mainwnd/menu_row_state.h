@@ -11,7 +11,7 @@ class MenuRowState
 public:
     static constexpr int kNoRow = -1;
 
-    // Key-state flags of a mouse message, as the original platform's MK_* values.
+    // Key-state flags of a mouse message (which buttons and modifier keys are down).
     static constexpr uint32_t kLeftButton = 0x0001;
     static constexpr uint32_t kRightButton = 0x0002;
     static constexpr uint32_t kShift = 0x0004;

@@ -5,10 +5,9 @@
 #include <QString>
 #include <QStringView>
 
-// The printer's 8-bit texts (names, firmware text, character set) use code page 437, as
-// the OEM code page of the platform the printer family was made for. Bytes 0x00-0x7F are
-// ASCII, control characters included; 0x80-0xFF are the accented letters, box drawing and
-// mathematical signs of the code page.
+// The printer's 8-bit texts (names, firmware text, character set) use code page 437.
+// Bytes 0x00-0x7F are ASCII, control characters included; 0x80-0xFF are the accented
+// letters, box drawing and mathematical signs of the code page.
 namespace cp437 {
 
 // The byte written for a character that the code page cannot represent.

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "comm/comm_state_dlg.h"
-#include "mainwnd/frame_status_view.h"
 #include "lang/lang_res_store.h"
+#include "mainwnd/frame_status_view.h"
 #include "mainwnd/menu_item.h"
 
 #include <qpu/app_state.h>

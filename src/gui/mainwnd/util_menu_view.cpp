@@ -28,7 +28,7 @@ QString FieldText(const QpuChar16 (&field)[QPU_TEXT_UNITS])
     return QString::fromUtf16(field, end - std::begin(field));
 }
 
-// MulDiv of the original platform: the product divided with rounding half away from zero.
+// number * numerator / denominator in 64 bits, rounded half away from zero.
 int MulDiv(int number, int numerator, int denominator)
 {
     const int64_t product = int64_t(number) * numerator;
