@@ -91,7 +91,7 @@ for t in "${targets[@]}"; do
     log="$build/$t.log"
     echo "== $t (${seconds} s, inputs up to ${max_len[$t]} bytes)"
     # New inputs go to the first folder, the work corpus; the seeds are only read.
-    "$build/$t" -max_total_time="$seconds" -max_len="${max_len[$t]}" -timeout=10 \
+    "$build/tests/fuzz/$t" -max_total_time="$seconds" -max_len="${max_len[$t]}" -timeout=10 \
         -rss_limit_mb=2048 -artifact_prefix="$artifacts" -print_final_stats=1 \
         "$work" "$seeds" >"$log" 2>&1 &
     pid=$!
