@@ -1,6 +1,8 @@
 // qpr60-emulator: a QP-R60 receipt printer for tests and demonstrations.
 #include "emulator.h"
 
+#include <qpu/version.h>
+
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -44,6 +46,7 @@ Behaviour and files:
   --strict-user-mode     ignore setting and reading customized values and memory
                          switches outside the user-setting mode
   --help                 show this text and end
+  --version              show the version and end
 
 Start-up: once every endpoint is open it writes "listening tcp ADDRESS:PORT",
 "listening pty LINK DEVICE", "listening control PATH", "listening discovery ADDRESS:PORT"
@@ -150,6 +153,10 @@ qpr60::EmulatorOptions parseOptions(int argc, char** argv)
         const std::string option = argv[i];
         if (option == "--help" || option == "-h") {
             std::fputs(kHelp, stdout);
+            std::exit(0);
+        }
+        if (option == "--version") {
+            std::fputs("qpr60-emulator " QPU_VERSION_TEXT "\n", stdout);
             std::exit(0);
         }
         if (option == "--stdin-control") {

@@ -16,6 +16,7 @@ run) ;;
 test)
     packages+=(
         gcc-multilib python3
+        man-db appstream desktop-file-utils lintian
         libgtest-dev libgmock-dev googletest libbenchmark-dev
         cups-daemon
         clang libclang-rt-14-dev

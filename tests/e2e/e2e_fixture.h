@@ -49,6 +49,10 @@ protected:
     {
         ASSERT_TRUE(m_root.isValid());
         ASSERT_TRUE(CopyFolder(QStringLiteral(QPU_APP_DIR), ProgramFolder()));
+        // The program of the copy is its test build, which honours the test hook.
+        const QString program = ProgramFolder() + QStringLiteral("/qp60util");
+        ASSERT_TRUE(QFile::remove(program));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QPU_TEST_PROGRAM), program));
         QDir().mkpath(Path("run"));
         QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         ASSERT_TRUE(m_printer.start(printerOptions)) << m_printer.error();

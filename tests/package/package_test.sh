@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian packages of the QP-R60 Utility, unpacks them into a temporary root
-# (never into this system), checks what they hold, runs their maintainer scripts against
-# stand-in commands and starts the unpacked utility offscreen in start mode 4.
+# (never into this system), checks what they hold and that lintian has nothing to say about
+# them, runs their maintainer scripts against stand-in commands, starts the unpacked utility
+# offscreen in start mode 4, and builds the sample plug-in against the unpacked SDK only and
+# loads it in the unpacked utility against the emulator.
 #
 #   package_test.sh <build folder> <version>
 # shellcheck disable=SC2016 # the stand-in commands written below expand their own variables
@@ -12,6 +14,7 @@ version=$2
 arch=$(dpkg --print-architecture)
 main_deb="$bindir/qp60util_${version}_${arch}.deb"
 emu_deb="$bindir/qp60util-emulator_${version}_${arch}.deb"
+dev_deb="$bindir/qp60util-dev_${version}_${arch}.deb"
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/qpu-package.XXXXXX")
 pids=()
@@ -37,7 +40,7 @@ check() {
 }
 
 # --- build -------------------------------------------------------------------------------
-rm -f "$main_deb" "$emu_deb"
+rm -f "$main_deb" "$emu_deb" "$dev_deb"
 if ! timeout 900 cmake --build "$bindir" --target package -j2 >"$tmp/build.log" 2>&1; then
     tail -n 40 "$tmp/build.log"
     fail "cmake --build --target package"
@@ -45,8 +48,16 @@ if ! timeout 900 cmake --build "$bindir" --target package -j2 >"$tmp/build.log" 
 fi
 check "main package built: ${main_deb##*/}" test -f "$main_deb"
 check "emulator package built: ${emu_deb##*/}" test -f "$emu_deb"
-[ -f "$main_deb" ] && [ -f "$emu_deb" ] || exit 1
+check "SDK package built: ${dev_deb##*/}" test -f "$dev_deb"
+[ -f "$main_deb" ] && [ -f "$emu_deb" ] && [ -f "$dev_deb" ] || exit 1
 echo "size: $(stat -c %s "$main_deb") bytes (${main_deb##*/}), $(stat -c %s "$emu_deb") bytes (${emu_deb##*/})"
+
+# --- lintian -----------------------------------------------------------------------------
+# At its default level lintian prints every error and warning; it must print nothing.
+for deb in "$main_deb" "$emu_deb" "$dev_deb"; do
+    out=$(lintian --allow-root "$deb" 2>&1)
+    if [ -z "$out" ]; then pass "lintian: ${deb##*/}"; else fail "lintian: ${deb##*/}: $out"; fi
+done
 
 # --- control fields ----------------------------------------------------------------------
 field() { dpkg-deb -f "$1" "$2"; }
@@ -59,9 +70,11 @@ check "main package synopsis" \
     test "$(synopsis "$main_deb")" = "Setup utility for the QP-R60 receipt printer"
 check "emulator package synopsis" \
     test "$(synopsis "$emu_deb")" = "QP-R60 receipt printer emulator"
+check "SDK package is named qp60util-dev" test "$(field "$dev_deb" Package)" = qp60util-dev
+check "SDK package is in section libdevel" test "$(field "$dev_deb" Section)" = libdevel
 depends=$(field "$main_deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libcups2 adduser; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libcups2 adduser; do
     # Debian releases with 64-bit time name the Qt libraries with a "t64" suffix.
     check "main package depends on $lib" grep -Eq "(^|, )${lib}(t64)?( |,|$)" <<<"$depends"
 done
@@ -87,6 +100,12 @@ done
 has_plugins() { compgen -G "$app/libQpu*.so" >/dev/null; }
 check "ships setting-page plug-ins libQpu*.so" has_plugins
 check "qp60util is executable" test -x "$app/qp60util"
+# The shipped program never has the end-to-end test hooks; the test build beside it does,
+# so the check can see a hook when there is one.
+check "the packaged qp60util holds no test hook" \
+    test "$(grep -a -c QP60UTIL_TEST_ "$app/qp60util")" = 0
+check "the test build of qp60util has the hook (the check above can see one)" \
+    grep -a -q QP60UTIL_TEST_HOOK "$bindir/test-app/qp60util"
 check "/usr/bin/qp60util is a relative link to the program folder" \
     test "$(readlink "$root/usr/bin/qp60util")" = ../lib/qp60util/qp60util
 check "no emulator in the main package" \
@@ -231,6 +250,68 @@ else
 fi
 echo "--- utility stderr:"
 cat "$run/utility.err"
+
+# --- the SDK -----------------------------------------------------------------------------
+# The SDK unpacked beside the utility, as installing both would put it.
+dpkg -x "$dev_deb" "$root" || fail "dpkg -x SDK package"
+multiarch=$(gcc -print-multiarch)
+sdk_lib="$root/usr/lib/$multiarch"
+check "SDK ships its CMake package" test -f "$sdk_lib/cmake/Qp60UtilSdk/Qp60UtilSdkConfig.cmake"
+check "SDK ships its pkg-config file" test -f "$sdk_lib/pkgconfig/qp60util-sdk.pc"
+check "SDK ships the helper library" test -f "$sdk_lib/libqpu_plugin_sdk.a"
+check "SDK ships the contract headers" \
+    test -f "$root/usr/include/qpu/plugin_sdk/plugin_base.h" -a -f "$root/usr/include/qpu/version.h"
+example="$root/usr/share/doc/qp60util-dev/examples/hello_page"
+check "SDK ships the sample plug-in" test -f "$example/hello_plugin.cpp"
+check "the packages share no file" test -z "$(sort <(files_of "$main_deb") <(files_of "$emu_deb") \
+    <(files_of "$dev_deb") | uniq -d)"
+
+# Out of the tree: nothing of this source tree or build, only the unpacked SDK and Qt.
+hello="$tmp/hello"
+if cmake -S "$example" -B "$hello" -DCMAKE_PREFIX_PATH="$root/usr" \
+    -DCMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON >"$tmp/hello.log" 2>&1 &&
+    cmake --build "$hello" >>"$tmp/hello.log" 2>&1; then
+    pass "the sample plug-in builds with find_package(Qp60UtilSdk)"
+else
+    fail "the sample plug-in builds with find_package(Qp60UtilSdk)"
+    tail -n 30 "$tmp/hello.log"
+fi
+check "it was built against the unpacked SDK" grep -q "$root/usr/include" \
+    "$hello/CMakeFiles/HelloPage.dir/flags.make"
+check "it was built without this source tree" \
+    test -z "$(grep -rl "$(cd "$(dirname "$0")/../.." && pwd)/sdk" "$hello/CMakeFiles/HelloPage.dir")"
+exports() { nm -D --defined-only "$1" | awk '$2 == "T" { print $3 }' | sort | tr '\n' ' '; }
+check "it exports the plug-in entry points and nothing else" test "$(exports "$hello/libHelloPage.so")" = \
+    "FORMVIEWDLL_ChangeMenuState FORMVIEWDLL_Finalize FORMVIEWDLL_GetActiveView FORMVIEWDLL_GetDependPluginData FORMVIEWDLL_GetInterfaceVersion FORMVIEWDLL_GetMenuName FORMVIEWDLL_GetPluginInfo FORMVIEWDLL_Initialize FORMVIEWDLL_ReadPrinterSettings FORMVIEWDLL_SetDefaltDataToPluginDataMgr "
+pc_flags=$(PKG_CONFIG_PATH="$sdk_lib/pkgconfig" pkg-config --cflags --libs qp60util-sdk)
+# shellcheck disable=SC2086 # the flags are words
+check "the sample plug-in builds with pkg-config" \
+    g++ -std=c++20 -shared -fPIC -o "$tmp/libHelloPc.so" "$example/hello_plugin.cpp" $pc_flags \
+    -Wl,--no-undefined
+
+# The unpacked utility loads it from its program folder, named in its menu file, with the
+# emulator as the printer (a port path on the command line: no dialog).
+cp "$hello/libHelloPage.so" "$app/"
+for menu in "$app"/MENUITEM*.DAT; do
+    printf '\n[MENUITEM_HELLO]\nITEMID=9\nPARENTITEMID=1\nSELECTING=2\nUSE_DLL_NAME=libHelloPage.so\nSTRING=Hello\n' \
+        >>"$menu"
+done
+QT_LOGGING_RULES="qpu.plugins.debug=true" "${utility_env[@]}" "$root/usr/bin/qp60util" \
+    /mR "/r//$address/QP-R60" >"$run/hello.out" 2>"$run/hello.err" &
+utility=$!
+pids+=("$utility")
+loaded="qpu.plugins: loaded $app/libHelloPage.so interface 1.0"
+for _ in $(seq 1 300); do
+    grep -qF "$loaded" "$run/hello.err" && break
+    kill -0 "$utility" 2>/dev/null || break
+    sleep 0.1
+done
+check "the unpacked utility loads the sample plug-in" grep -qF "$loaded" "$run/hello.err"
+check "and refuses none" test -z "$(grep 'not loaded' "$run/hello.err")"
+kill -TERM "$utility" 2>/dev/null
+wait "$utility" 2>/dev/null
+echo "--- utility stderr with the sample plug-in:"
+cat "$run/hello.err"
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

@@ -67,7 +67,9 @@ QStringList ArgumentsWithoutProgram(const QStringList& arguments)
 CQPUtilApp::CQPUtilApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QString::fromLatin1(qpu::kProductTitle));
+#ifdef QPU_TEST_HOOKS
     m_hook = StartupUiHook::Install(this);
+#endif
 }
 
 CQPUtilApp::~CQPUtilApp()

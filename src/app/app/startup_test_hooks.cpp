@@ -45,12 +45,14 @@ platform::ProcessIdentity ParseTestIdentity(const QString& text)
 
 std::optional<platform::ProcessIdentity> TestIdentityFromEnvironment()
 {
-    if (!TestHooksEnabled())
-        return std::nullopt;
+#ifdef QPU_TEST_HOOKS
     const char* text = std::getenv(kTestIdentityVariable);
     if (text == nullptr)
         return std::nullopt;
     return ParseTestIdentity(QString::fromLocal8Bit(text));
+#else
+    return std::nullopt;
+#endif
 }
 
 } // namespace startup

@@ -7,8 +7,8 @@
 #include <optional>
 
 // Hooks through which end-to-end tests drive the real program. They are compiled in only
-// when the build enables QPU_TEST_HOOKS (the default of a development build); a packaged
-// build leaves them out and ignores the variables.
+// in the test build of the program (build/test-app/qp60util, QPU_TEST_HOOKS); the program
+// that is staged, installed and packaged never has them and ignores the variables.
 //
 //   QP60UTIL_TEST_IDENTITY  an identity without administrator rights that the
 //                           administrator check sees instead of the process's own:

@@ -10,7 +10,7 @@
 class QLocalSocket;
 
 // The test hook through which an end-to-end test drives the running program instead of a
-// person (see startup_test_hooks.h; compiled in only with QPU_TEST_HOOKS). It connects to
+// person (see startup_test_hooks.h; only in the test build of the program). It connects to
 // the local socket that QP60UTIL_TEST_HOOK names and speaks one line per message, UTF-8,
 // with '\' and line breaks in texts escaped as "\\" and "\n".
 //

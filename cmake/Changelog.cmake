@@ -1,0 +1,45 @@
+# Reads packaging/changelog (Debian format): the newest entry must be this version. Sets
+#   QPU_RELEASE_DATE       2026-12-08 of the newest entry
+#   QPU_MAN_DATE           "December 2026", for the manual pages
+#   QPU_METAINFO_RELEASES  the <release> lines of the AppStream data, newest first
+set(QPU_CHANGELOG ${CMAKE_SOURCE_DIR}/packaging/changelog)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QPU_CHANGELOG})
+file(STRINGS ${QPU_CHANGELOG} qpu_changelog_lines)
+
+set(qpu_months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+set(qpu_month_names January February March April May June July August September October
+    November December)
+set(QPU_METAINFO_RELEASES "")
+set(qpu_entry_version "")
+foreach(line IN LISTS qpu_changelog_lines)
+    if(line MATCHES "^qp60util \\(([^)]+)\\) ")
+        set(qpu_entry_version ${CMAKE_MATCH_1})
+        if(NOT QPU_NEWEST_VERSION)
+            set(QPU_NEWEST_VERSION ${qpu_entry_version})
+        endif()
+    elseif(line MATCHES "^ -- .*  [A-Z][a-z][a-z], ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+        set(day ${CMAKE_MATCH_1})
+        set(year ${CMAKE_MATCH_3})
+        list(FIND qpu_months ${CMAKE_MATCH_2} month_index)
+        if(month_index LESS 0 OR NOT qpu_entry_version)
+            message(FATAL_ERROR "${QPU_CHANGELOG}: cannot read the line '${line}'")
+        endif()
+        math(EXPR month "${month_index} + 1" OUTPUT_FORMAT DECIMAL)
+        if(month LESS 10)
+            set(month "0${month}")
+        endif()
+        string(APPEND QPU_METAINFO_RELEASES
+               "    <release version=\"${qpu_entry_version}\" date=\"${year}-${month}-${day}\"/>\n")
+        if(NOT QPU_RELEASE_DATE)
+            set(QPU_RELEASE_DATE "${year}-${month}-${day}")
+            list(GET qpu_month_names ${month_index} month_name)
+            set(QPU_MAN_DATE "${month_name} ${year}")
+        endif()
+        set(qpu_entry_version "")
+    endif()
+endforeach()
+if(NOT QPU_NEWEST_VERSION STREQUAL PROJECT_VERSION OR NOT QPU_RELEASE_DATE)
+    message(FATAL_ERROR "${QPU_CHANGELOG}: the newest entry must be version ${PROJECT_VERSION} "
+                        "(found '${QPU_NEWEST_VERSION}')")
+endif()
+string(REGEX REPLACE "\n$" "" QPU_METAINFO_RELEASES "${QPU_METAINFO_RELEASES}")
