@@ -21,6 +21,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 
 #include <cstdlib>
 #include <mutex>
@@ -141,7 +142,7 @@ void CMainFrame::SetStatusView(QWidget* view)
         delete old;
     }
     if (auto* statusView = dynamic_cast<IFrameStatusView*>(view))
-        statusView->SetPrinterJobQuery([this] { return m_progressDialog != nullptr; });
+        statusView->SetPrinterJobQuery([this] { return m_progressRunning; });
     {
         const std::lock_guard<std::mutex> lock(m_statusRelay->mutex);
         m_statusRelay->view = view;
@@ -310,6 +311,13 @@ CCommStateDlg* CMainFrame::CreateProgressDialog(QWidget* parent)
     m_texts.GetString(kProgressCaptionNumber, caption);
     dialog->setWindowTitle(caption);
     m_progressDialog = dialog;
+    // A job runner asks for the dialog and runs it (WM_USER+101) without returning to the
+    // event loop in between. A dialog still not run when the loop comes back belongs to a
+    // job that could not start: it is released.
+    QTimer::singleShot(0, this, [this, created = QPointer<CCommStateDlg>(dialog)] {
+        if (created && !m_progressRunning && m_progressDialog == created)
+            delete created.data();
+    });
     return dialog;
 }
 

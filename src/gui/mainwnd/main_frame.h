@@ -102,7 +102,8 @@ public:
     static int32_t StatusCallback(int32_t status, void* context);
 
     // WM_USER+100: creates the progress dialog hidden, as a child of parent (null: the
-    // frame); returns it, or null while another one runs.
+    // frame); returns it, or null while another one runs. A dialog that is not run before
+    // the event loop comes back (its job could not start) is released then.
     CCommStateDlg* CreateProgressDialog(QWidget* parent);
     // WM_USER+101: runs the created dialog modally for the request, with window (null: the
     // frame) disabled meanwhile; 0, or -1 when no dialog was created or the request has no
