@@ -363,11 +363,15 @@ void StartupSequence::OfferOutputFile(StartupUi& ui)
         WindowMessage(startup::kConfirmSaveWindowName, startup::kConfirmSaveQuestion, {});
     if (!ui.AskOwnedQuestion(caption, question))
         return;
+    OutputFileFailure failure;
     const int result = WriteOutputFileAtShutdown(FixedText(m_state.logoFile),
                                                  FixedText(m_state.portInfo.deviceName),
-                                                 FixedText(m_state.outputFile), m_dataMgr);
+                                                 FixedText(m_state.outputFile), m_dataMgr,
+                                                 &failure);
+    // The described text first, then which file and why.
     if (result != kOutputFileOk)
-        ui.ShowOwnedWarning(AppMessage(startup::kMsgSaveFileFailed, startup::kSaveFileFailedText));
+        ui.ShowOwnedWarning(AppMessage(startup::kMsgSaveFileFailed, startup::kSaveFileFailedText) +
+                            QLatin1Char('\n') + OutputFileFailureLine(failure));
 }
 
 QString StartupSequence::AppMessage(int number, const char* english) const
