@@ -355,13 +355,56 @@ TEST_F(StartupSequenceTest, StartModeFourWorksWithoutPrinter)
     EXPECT_EQ(state.wmSupport, 1);
     EXPECT_EQ(sequence.StartupCommResult(), static_cast<int32_t>(0x80000005u));
 
-    // Without block 0x10005 the output file cannot be written: message 7.
+    // Without block 0x10005 the output file cannot be written: message 7, with the file
+    // and the cause on a second line.
     sequence.Shutdown(ui);
     EXPECT_TRUE(ui.events.contains(QStringLiteral("question:Save to File|Save it?")));
-    EXPECT_TRUE(ui.events.contains(QStringLiteral("owned-warning:Saving to the file failed.")));
+    EXPECT_TRUE(ui.events.contains(
+        QStringLiteral("owned-warning:Saving to the file failed.\n") +
+        QDir::toNativeSeparators(output) +
+        QStringLiteral(": The print settings that the file carries are missing.")))
+        << ui.events.join('|').toStdString();
     EXPECT_FALSE(QFileInfo::exists(output));
     // The settings file is saved in start mode 4 even without a read.
     EXPECT_TRUE(QFileInfo::exists(SettingsFolder() + "/PORT_0/QP-R60_Setting.DAT"));
+}
+
+// An old logo file that cannot be deleted at start-up would go into this run's output file:
+// the start ends with a message that names it and says why.
+TEST_F(StartupSequenceTest, StartModeFourEndsWhenTheOldLogoCannotBeDeleted)
+{
+    // A folder in the logo file's place cannot be removed as a file.
+    const QString logo = m_dir.filePath("user/VORKA/QP60Utl/R60LOGO.qlg");
+    ASSERT_TRUE(QDir().mkpath(logo + "/inside"));
+    RecordingUi ui;
+    StartupSequence sequence;
+    EXPECT_FALSE(sequence.Startup(Environment({QStringLiteral("/mF") + m_dir.filePath("o")}), ui));
+    ASSERT_EQ(ui.Warnings().size(), 1) << ui.events.join('|').toStdString();
+    EXPECT_TRUE(ui.Warnings().first().contains(QDir::toNativeSeparators(logo)))
+        << ui.Warnings().first().toStdString();
+    EXPECT_FALSE(ui.events.contains(QStringLiteral("main-window")));
+    sequence.Shutdown(ui);
+    EXPECT_TRUE(ui.events.filter(QStringLiteral("question:")).isEmpty());
+    EXPECT_TRUE(QFileInfo(logo).isDir());
+}
+
+// A new printer whose settings file was written but whose registry entry could not be:
+// the copy would never be found again, so the user is told, with the registry file named.
+TEST_F(StartupSequenceTest, RegistryThatCannotBeSavedForANewPrinterIsReported)
+{
+    const QString registry = SettingsFolder() + "/PrinterSetting.INI";
+    ASSERT_TRUE(QDir().mkpath(registry + "/inside")); // cannot be replaced by a file
+    RecordingUi ui;
+    StartupSequence sequence;
+    ASSERT_TRUE(sequence.Startup(Environment({}), ui));
+    sequence.DataMgr().AddBlock(0x10001, 0x10000, 64);
+    sequence.DataMgr().SetSaveEnabled(1);
+    sequence.Shutdown(ui);
+    EXPECT_TRUE(QFileInfo::exists(SettingsFolder() + "/PORT_0/QP-R60_Setting.DAT"));
+    const QStringList warnings = ui.events.filter(QStringLiteral("owned-warning:"));
+    ASSERT_EQ(warnings.size(), 1) << ui.events.join('|').toStdString();
+    EXPECT_TRUE(warnings.first().contains(QDir::toNativeSeparators(registry)))
+        << warnings.first().toStdString();
 }
 
 TEST_F(StartupSequenceTest, StartModeFourAnsweredNoWritesNoOutputFile)

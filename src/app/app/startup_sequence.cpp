@@ -10,8 +10,6 @@
 #include "platform/special_folders.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cstring>
 
@@ -86,14 +84,22 @@ bool StartupSequence::Startup(const StartupEnvironment& environment, StartupUi& 
     CopyCommandLine();
     ReadLanguage();
     m_state.hostCode = QPU_HOST_CODE;
+    // A logo of an earlier run that stayed would go into this run's output file.
+    QString oldLogoStays;
     if (IsNoPrinterMode() && !m_paths.logoFile.isEmpty()) {
         SetFixedText(m_state.logoFile, m_paths.logoFile);
-        if (QFileInfo::exists(m_paths.logoFile))
-            QFile::remove(m_paths.logoFile);
+        oldLogoStays = startup::RemoveOldLogoFile(m_paths.logoFile);
     }
     m_state.languageId = startup::LanguageIdFromText(FixedText(m_state.languageIdText));
     if (!OpenAppTexts(ui))
         return false;
+    if (!oldLogoStays.isEmpty()) {
+        ui.ShowWarning(WithValue(AppMessage(startup::kMsgOldLogoNotDeleted,
+                                            startup::kOldLogoNotDeletedText),
+                                 QDir::toNativeSeparators(m_paths.logoFile)) +
+                       QLatin1Char('\n') + oldLogoStays);
+        return false;
+    }
 
     const platform::ProcessIdentity identity =
         environment.identity ? environment.identity() : platform::CurrentProcessIdentity();
@@ -344,15 +350,19 @@ void StartupSequence::SavePrinterSettings(StartupUi& ui)
     // Nothing was read from the printer in this run: the file stays as it was.
     if (m_dataMgr.SaveEnabled() != 1 || m_keepDamagedFile)
         return;
-    // The registry names a printer only once its settings file exists.
+    // The registry names a printer only once its settings file exists. A registry that
+    // cannot be written leaves a new printer's copy where no later start finds it, so it is
+    // reported as the settings file would be.
+    QString notSaved = path;
     if (m_dataMgr.SaveSettingsFile(path, QByteArrayLiteral("QP-R60"), startup::kSettingsFileValue,
                                    startup::kSettingsFileValue) != 0) {
-        registry.Save(settingsFolder);
-        return;
+        if (registry.Save(settingsFolder) != 0)
+            return;
+        notSaved = PrinterRegistry::IniPathOf(settingsFolder);
     }
     ui.ShowOwnedWarning(
         WithValue(AppMessage(startup::kMsgSettingsNotSaved, startup::kSettingsNotSavedText),
-                  QDir::toNativeSeparators(path)));
+                  QDir::toNativeSeparators(notSaved)));
 }
 
 void StartupSequence::OfferOutputFile(StartupUi& ui)
