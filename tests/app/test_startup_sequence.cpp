@@ -171,6 +171,7 @@ protected:
         environment.programFolder = ProgramFolder();
         environment.commonAppData = m_dir.filePath("common");
         environment.userAppData = m_dir.filePath("user");
+        environment.userConfigFolder = m_dir.filePath("config");
         environment.identity = [this, administrator] {
             ++m_identityQueries;
             platform::ProcessIdentity identity;
@@ -290,6 +291,20 @@ TEST_F(StartupSequenceTest, LanguageWithoutItsFileFallsBackToEnglish)
     EXPECT_EQ(zero.State().languageId, 0);
     EXPECT_EQ(FixedText(zero.State().languageIdText), QStringLiteral("zz"));
     zero.Shutdown(ui);
+}
+
+// The user's own choice, kept where an installed program folder cannot be written, is
+// read over the program folder's shipped default.
+TEST_F(StartupSequenceTest, LanguageOfTheUsersConfigurationWinsOverTheShippedDefault)
+{
+    QDir().mkpath(m_dir.filePath("config/qp60util"));
+    WriteFile(m_dir.filePath("config/qp60util/SETTING.INI"), "[LANGUAGE]\nLANGID=0407\n");
+    RecordingUi ui;
+    StartupSequence sequence;
+    ASSERT_TRUE(sequence.Startup(Environment({}), ui));
+    EXPECT_EQ(sequence.State().languageId, 0x0407);
+    EXPECT_EQ(FixedText(sequence.State().languageIdText), QStringLiteral("0407"));
+    sequence.Shutdown(ui);
 }
 
 TEST_F(StartupSequenceTest, NonAdministratorIsRefusedWithMessageZero)

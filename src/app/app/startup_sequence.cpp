@@ -4,6 +4,7 @@
 #include "app/fixed_text.h"
 #include "app/model_profile.h"
 #include "app/startup_test_hooks.h"
+#include "lang/language_setting.h"
 #include "pages/output_file.h"
 #include "platform/activation_channel.h"
 #include "platform/profile.h"
@@ -43,6 +44,7 @@ StartupEnvironment StartupEnvironment::OfProcess(const QStringList& arguments)
     environment.programFolder = platform::ProgramFolder();
     environment.commonAppData = platform::CommonAppDataFolder();
     environment.userAppData = platform::UserAppDataFolder();
+    environment.userConfigFolder = platform::UserConfigFolder();
     // A test identity can only take administrator rights away, never grant them, so the
     // hook cannot be used to get past the check.
     environment.identity = [] {
@@ -180,6 +182,7 @@ void StartupSequence::BuildFolders(const StartupEnvironment& environment)
 {
     m_paths = startup::CreateStartupFolders(startup::DeriveStartupPaths(
         environment.programFolder, environment.commonAppData, environment.userAppData));
+    m_paths.userSettingIni = lang::UserSettingIniPath(environment.userConfigFolder);
     SetFixedText(m_state.programFolder, m_paths.programFolder);
     SetFixedText(m_state.languageFolder, m_paths.languageFolder);
     SetFixedText(m_state.settingsFolder, m_paths.settingsFolder);
@@ -199,11 +202,8 @@ void StartupSequence::CopyCommandLine()
 
 void StartupSequence::ReadLanguage()
 {
-    QString text = m_paths.settingIni.isEmpty()
-                       ? QStringLiteral("0409")
-                       : platform::GetPrivateProfileString(
-                             QStringLiteral("LANGUAGE"), QStringLiteral("LANGID"),
-                             QStringLiteral("0409"), m_paths.settingIni);
+    // The user's own choice over the program folder's shipped default.
+    const QString text = lang::ReadLanguageIdText(m_paths.settingIni, m_paths.userSettingIni);
     SetFixedText(m_state.languageIdText, text.left(QPU_TEXT_MAX_CHARS));
 }
 

@@ -83,6 +83,7 @@ struct StartupEnvironment
     QString programFolder; // ends with '/'
     QString commonAppData;
     QString userAppData;
+    QString userConfigFolder; // the user's own configuration ($XDG_CONFIG_HOME)
     std::function<platform::ProcessIdentity()> identity;
     QString commLibraryName = QString::fromLatin1(kCommLibraryName);
 

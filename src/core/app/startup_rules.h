@@ -70,6 +70,9 @@ struct StartupPaths
     QString tempFolder;     // settings folder + "/TMP"
     QString userFolder;     // user data + "/VORKA/QP60Utl"; empty without a user folder
     QString logoFile;       // user folder + "/R60LOGO.qlg"
+    // The user's own SETTING.INI (language choice, window size); empty without a
+    // configuration folder. Set by start-up, not derived here.
+    QString userSettingIni;
 };
 
 // The paths built from the program folder and the two application data folders. An empty
