@@ -5,6 +5,7 @@
 #include "comm/comm_lib_binding.h"
 #include "comm/comm_state_dlg.h"
 #include "mainwnd/about_dlg.h"
+#include "mainwnd/main_window_size.h"
 #include "mainwnd/util_dummy_view.h"
 #include "mainwnd/util_menu_view.h"
 #include "mainwnd/util_splitter_wnd.h"
@@ -66,6 +67,19 @@ CMainFrame::CMainFrame(AppState* state, QWidget* parent)
     addAction(about);
 
     BuildPanes();
+    CenterOnScreen();
+}
+
+void CMainFrame::RestoreSize(const QSize& size)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize available = screen != nullptr ? screen->availableGeometry().size() : QSize();
+    resize(mainwnd::FitWindowSize(size, minimumSize(), available));
+    CenterOnScreen();
+}
+
+void CMainFrame::CenterOnScreen()
+{
     if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));

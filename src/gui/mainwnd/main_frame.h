@@ -77,6 +77,10 @@ public:
     CUtilSplitterWnd* OuterSplitter() const { return m_outer; }
     CUtilSplitterWnd* InnerSplitter() const { return m_inner; }
 
+    // Takes the size the window had in an earlier run, kept within the minimum size and
+    // the screen, and centres the window on the screen.
+    void RestoreSize(const QSize& size);
+
     // The size that the menu list needs, set by the menu view before it calls LayoutPanes.
     void SetMenuSize(int width, int height);
     int MenuWidth() const { return m_menuWidth; }
@@ -129,6 +133,7 @@ private:
 
     void OpenTexts();
     void BuildPanes();
+    void CenterOnScreen();
     bool HandleWindowMessage(qpu::WindowMessageEvent& message);
     CommLibTable* CommLib() const;
     void RegisterStatusProc();
