@@ -169,9 +169,9 @@ void PrinterInfoPage::hideEvent(QHideEvent* event)
 int32_t PrinterInfoPage::TestPrint()
 {
     if (const std::optional<int32_t> code = StatusStoppingPrint()) {
-        const QString status = WindowStr(QString::fromLatin1(kStatusWindow),
-                                         printer_info::StatusTextNumber(*code),
-                                         printer_info::StatusEnglish(*code));
+        const QString status =
+            WindowStr(QString::fromLatin1(kStatusWindow), printer_info::StatusTextNumber(*code),
+                      printer_info::StatusEnglish(*code));
         ShowWarningMessage(this, Msg(kCannotPrint, QStringLiteral("The printer cannot print now: "
                                                                   "%s.\nCheck the printer and "
                                                                   "try again."))

@@ -491,8 +491,8 @@ TEST_F(StartupE2e, MainWindowSizeIsRememberedBetweenRuns)
     // Smaller than the minimum is not kept.
     EXPECT_EQ(runAndResize({}), QStringLiteral("796 523"));
     // A size beyond every screen, written by hand, is cut to the screen.
-    ASSERT_TRUE(platform::WritePrivateProfileString(
-        "MAIN_WINDOW", "WIDTH", "40000", Path("config/qp60util/SETTING.INI")));
+    ASSERT_TRUE(platform::WritePrivateProfileString("MAIN_WINDOW", "WIDTH", "40000",
+                                                    Path("config/qp60util/SETTING.INI")));
     const QStringList size = runAndResize({}).split(' ');
     ASSERT_EQ(size.size(), 2);
     EXPECT_GE(size[0].toInt(), 796);

@@ -517,9 +517,9 @@ TEST_F(PluginOverEmulator, PrinterInfoTestPrintChecksTheStatusFirst)
         int32_t code;
         const char* reason;
     } refused[] = {
-        {"offline on", 1, "Offline"},         {"cover open", 6, "Cover is open"},
-        {"paper end", 7, "Out of paper"},     {"cutter error", 9, "Auto cutter error"},
-        {"fatal on", 3, "Fatal Error"},       {"removal on", 17, "Awaiting paper removal"},
+        {"offline on", 1, "Offline"},     {"cover open", 6, "Cover is open"},
+        {"paper end", 7, "Out of paper"}, {"cutter error", 9, "Auto cutter error"},
+        {"fatal on", 3, "Fatal Error"},   {"removal on", 17, "Awaiting paper removal"},
     };
     for (const auto& row : refused) {
         SCOPED_TRACE(row.condition);

@@ -96,10 +96,10 @@ bool StartupSequence::Startup(const StartupEnvironment& environment, StartupUi& 
     if (!OpenAppTexts(ui))
         return false;
     if (!oldLogoStays.isEmpty()) {
-        ui.ShowWarning(WithValue(AppMessage(startup::kMsgOldLogoNotDeleted,
-                                            startup::kOldLogoNotDeletedText),
-                                 QDir::toNativeSeparators(m_paths.logoFile)) +
-                       QLatin1Char('\n') + oldLogoStays);
+        ui.ShowWarning(
+            WithValue(AppMessage(startup::kMsgOldLogoNotDeleted, startup::kOldLogoNotDeletedText),
+                      QDir::toNativeSeparators(m_paths.logoFile)) +
+            QLatin1Char('\n') + oldLogoStays);
         return false;
     }
 
@@ -374,10 +374,9 @@ void StartupSequence::OfferOutputFile(StartupUi& ui)
     if (!ui.AskOwnedQuestion(caption, question))
         return;
     OutputFileFailure failure;
-    const int result = WriteOutputFileAtShutdown(FixedText(m_state.logoFile),
-                                                 FixedText(m_state.portInfo.deviceName),
-                                                 FixedText(m_state.outputFile), m_dataMgr,
-                                                 &failure);
+    const int result = WriteOutputFileAtShutdown(
+        FixedText(m_state.logoFile), FixedText(m_state.portInfo.deviceName),
+        FixedText(m_state.outputFile), m_dataMgr, &failure);
     // The described text first, then which file and why.
     if (result != kOutputFileOk)
         ui.ShowOwnedWarning(AppMessage(startup::kMsgSaveFileFailed, startup::kSaveFileFailedText) +

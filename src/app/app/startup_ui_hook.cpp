@@ -141,9 +141,11 @@ bool StartupUiHook::eventFilter(QObject* watched, QEvent* event)
                          .arg(IconName(box->icon()), Escape(box->windowTitle()),
                               Escape(box->text())));
                 const QWidget* owner = box->parentWidget();
-                Send(QStringLiteral("owner %1 %2").arg(id).arg(
-                    owner != nullptr ? QString::fromLatin1(owner->window()->metaObject()->className())
-                                     : QStringLiteral("none")));
+                Send(QStringLiteral("owner %1 %2")
+                         .arg(id)
+                         .arg(owner != nullptr
+                                  ? QString::fromLatin1(owner->window()->metaObject()->className())
+                                  : QStringLiteral("none")));
             } else {
                 Send(QStringLiteral("shown %1 %2 %3")
                          .arg(id)

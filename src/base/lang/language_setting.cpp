@@ -31,7 +31,8 @@ bool Write(const QString& file, const QString& text)
 
 QString UserSettingIniPath(const QString& configFolder)
 {
-    return configFolder.isEmpty() ? QString() : configFolder + QStringLiteral("/qp60util/SETTING.INI");
+    return configFolder.isEmpty() ? QString()
+                                  : configFolder + QStringLiteral("/qp60util/SETTING.INI");
 }
 
 QString UserSettingIniPath()

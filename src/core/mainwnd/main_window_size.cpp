@@ -39,8 +39,8 @@ bool SaveMainWindowSize(const QString& userSettingIni, const QSize& size)
            platform::CreateFolderPath(QFileInfo(userSettingIni).absolutePath()) &&
            platform::WritePrivateProfileString(kSection, kWidthKey, QString::number(size.width()),
                                                userSettingIni) &&
-           platform::WritePrivateProfileString(kSection, kHeightKey,
-                                               QString::number(size.height()), userSettingIni);
+           platform::WritePrivateProfileString(kSection, kHeightKey, QString::number(size.height()),
+                                               userSettingIni);
 }
 
 QSize FitWindowSize(const QSize& wanted, const QSize& minimum, const QSize& available)

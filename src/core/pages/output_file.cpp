@@ -341,9 +341,9 @@ int WriteOutputFileAtShutdown(const QString& logoFilePath, const QString& device
                               OutputFileFailure* failure)
 {
     const bool hasLogo = !logoFilePath.isEmpty() && QFileInfo::exists(logoFilePath);
-    return WriteOutputFile(hasLogo ? logoFilePath : QString(), deviceName, outputPath,
-                           hasLogo ? 1 : 0, dataMgr, [] { return QDateTime::currentDateTime(); },
-                           failure);
+    return WriteOutputFile(
+        hasLogo ? logoFilePath : QString(), deviceName, outputPath, hasLogo ? 1 : 0, dataMgr,
+        [] { return QDateTime::currentDateTime(); }, failure);
 }
 
 namespace {
@@ -410,10 +410,9 @@ int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QS
     OutputFileFailure ignored;
     OutputFileFailure& why = failure != nullptr ? *failure : ignored;
     why = {outputPath, {}};
-    const int result = WriteOutputFileOrSayWhy(logoPath, deviceName, outputPath, logoFlag,
-                                               dataMgr, clock, &why);
+    const int result =
+        WriteOutputFileOrSayWhy(logoPath, deviceName, outputPath, logoFlag, dataMgr, clock, &why);
     if (result == kOutputFileOk)
         why = {};
     return result;
 }
-

@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 
 #include <functional>
-#include <ostream>
 #include <grp.h>
+#include <ostream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -78,9 +78,8 @@ protected:
         ASSERT_EQ(::chmod(QFile::encodeName(m_dir.filePath("program")).constData(), 0555), 0);
         // The user's own configuration folder belongs to that user.
         if (::geteuid() == 0) {
-            ASSERT_EQ(::chown(QFile::encodeName(m_dir.filePath("config")).constData(), 65534,
-                              65534),
-                      0);
+            ASSERT_EQ(
+                ::chown(QFile::encodeName(m_dir.filePath("config")).constData(), 65534, 65534), 0);
         }
     }
 

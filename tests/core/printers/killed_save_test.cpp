@@ -86,6 +86,7 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         qputenv("QP60UTIL_COMMON_APPDATA", m_dir.filePath("common").toUtf8());
     }
+    void TearDown() override { qunsetenv("QP60UTIL_COMMON_APPDATA"); }
 
     QString SettingsFolder() const { return m_dir.filePath("settings"); }
     QString PortList() const { return m_dir.filePath("common/VORKA/QPComm/ports.dat"); }
@@ -93,7 +94,10 @@ protected:
     SavedFile Registry()
     {
         QDir().mkpath(SettingsFolder());
-        return {"PrinterSetting.INI", PrinterRegistry::IniPathOf(SettingsFolder()), 2, true,
+        return {"PrinterSetting.INI",
+                PrinterRegistry::IniPathOf(SettingsFolder()),
+                2,
+                true,
                 [this](int round) {
                     RegistryOf(SettingsFolder(), round % 2 ? kLongList : kShortList)
                         .Save(SettingsFolder());
@@ -117,7 +121,10 @@ protected:
     SavedFile Ports()
     {
         m_binding.Bind(QStringLiteral("QPComm.dll"), QStringLiteral(QPU_APP_DIR "/"));
-        return {"the port list", PortList(), 2 * kLongList, false,
+        return {"the port list",
+                PortList(),
+                2 * kLongList,
+                false,
                 [this](int round) {
                     // Adds the ports of a long list one by one, then removes them again.
                     const int step = round % (2 * kLongList);

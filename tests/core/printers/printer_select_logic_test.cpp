@@ -282,12 +282,13 @@ TEST(DriverRows, QueueWithoutPortMatchesNoLibraryPort)
     PortList ports;
     ASSERT_EQ(ports.Enumerate(lib.Table()), QPC_OK);
     for (const QString& deviceUri : {QStringLiteral("lpd://host/queue/"), QString()}) {
-        const QList<SpoolerPrinter> queues = {
-            {QStringLiteral("Queue"), CupsPrinterSpooler::PortOfDeviceUri(deviceUri),
-             QStringLiteral("VORKA QP-R60 Receipt5")}};
+        const QList<SpoolerPrinter> queues = {{QStringLiteral("Queue"),
+                                               CupsPrinterSpooler::PortOfDeviceUri(deviceUri),
+                                               QStringLiteral("VORKA QP-R60 Receipt5")}};
         const auto rows = BuildDriverRows(queues, ports, QString::fromUtf16(kDriverNameFilter), {});
         ASSERT_EQ(rows.size(), 1u);
-        EXPECT_TRUE(rows[0].owned) << "bound to " << FixedText(rows[0].port->portName).toStdString();
+        EXPECT_TRUE(rows[0].owned)
+            << "bound to " << FixedText(rows[0].port->portName).toStdString();
         EXPECT_EQ(FixedText(rows[0].port->interfaceKeyword), u"");
     }
 }
