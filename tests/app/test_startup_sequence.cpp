@@ -183,6 +183,16 @@ protected:
         return environment;
     }
 
+    // A normal run whose printer read succeeded: start, one block read, exit.
+    void RunWithARead(RecordingUi& ui)
+    {
+        StartupSequence sequence;
+        ASSERT_TRUE(sequence.Startup(Environment({}), ui));
+        sequence.DataMgr().AddBlock(0x10001, 0x10000, 64);
+        sequence.DataMgr().SetSaveEnabled(1);
+        sequence.Shutdown(ui);
+    }
+
     QTemporaryDir m_dir;
     int m_identityQueries = 0;
 };
@@ -228,13 +238,7 @@ TEST_F(StartupSequenceTest, NormalStartFillsTheStateAndShowsTheDialog)
 TEST_F(StartupSequenceTest, ShutdownWritesTheRegistryOnlyAfterTheSettingsFile)
 {
     RecordingUi ui;
-    {
-        StartupSequence sequence;
-        ASSERT_TRUE(sequence.Startup(Environment({}), ui));
-        sequence.DataMgr().AddBlock(0x10001, 0x10000, 64);
-        sequence.DataMgr().SetSaveEnabled(1);
-        sequence.Shutdown(ui);
-    }
+    RunWithARead(ui);
     const QString settingsFile = SettingsFolder() + "/PORT_0/QP-R60_Setting.DAT";
     ASSERT_TRUE(QFileInfo::exists(settingsFile));
     ASSERT_TRUE(QFileInfo::exists(SettingsFolder() + "/PrinterSetting.INI"));
@@ -410,11 +414,7 @@ TEST_F(StartupSequenceTest, RegistryThatCannotBeSavedForANewPrinterIsReported)
     const QString registry = SettingsFolder() + "/PrinterSetting.INI";
     ASSERT_TRUE(QDir().mkpath(registry + "/inside")); // cannot be replaced by a file
     RecordingUi ui;
-    StartupSequence sequence;
-    ASSERT_TRUE(sequence.Startup(Environment({}), ui));
-    sequence.DataMgr().AddBlock(0x10001, 0x10000, 64);
-    sequence.DataMgr().SetSaveEnabled(1);
-    sequence.Shutdown(ui);
+    RunWithARead(ui);
     EXPECT_TRUE(QFileInfo::exists(SettingsFolder() + "/PORT_0/QP-R60_Setting.DAT"));
     const QStringList warnings = ui.events.filter(QStringLiteral("owned-warning:"));
     ASSERT_EQ(warnings.size(), 1) << ui.events.join('|').toStdString();
