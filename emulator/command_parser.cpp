@@ -114,6 +114,8 @@ void CommandParser::feedByte(uint8_t byte, const Sink& sink)
             m_state = State::GsI;
         else if (byte == 'a')
             m_state = State::GsA;
+        else if (byte == 'r')
+            m_state = State::GsR;
         else if (byte == '(')
             m_state = State::GsParen;
         else
@@ -126,6 +128,10 @@ void CommandParser::feedByte(uint8_t byte, const Sink& sink)
     case State::GsA:
         m_state = State::Idle;
         sink(PrinterCommand{Kind::AutoStatus, byte, 0, {}});
+        return;
+    case State::GsR:
+        m_state = State::Idle;
+        sink(PrinterCommand{Kind::TransmitStatus, byte, 0, {}});
         return;
     case State::GsParen:
         if (byte == 'E')

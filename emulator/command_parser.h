@@ -15,6 +15,7 @@ struct PrinterCommand
     enum class Kind
     {
         RealTimeStatus,       // 10 04 n
+        TransmitStatus,       // 1D 72 n
         PrinterId,            // 1D 49 n
         AutoStatus,           // 1D 61 n
         EnterUserMode,        // 1D 28 45 03 00 01 49 4E
@@ -51,6 +52,7 @@ private:
         Gs,
         GsI,
         GsA,
+        GsR,
         GsParen,
         GsParenE,
         LengthHigh,

@@ -87,6 +87,11 @@ Printer::Reaction Printer::handle(const PrinterCommand& cmd, SessionState& sessi
         if (const auto status = realTimeStatus(m_conditions, cmd.n))
             r.answer.push_back(*status);
         break;
+    case Kind::TransmitStatus:
+        // Paper sensor status, laid out as the real-time paper sensor status.
+        if (cmd.n == 1 || cmd.n == '1')
+            r.answer.push_back(*realTimeStatus(m_conditions, kPaperSensorStatus));
+        break;
     case Kind::PrinterId:
         r.answer = identityAnswer(cmd.n);
         break;

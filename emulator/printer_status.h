@@ -57,6 +57,9 @@ constexpr int kHighestStatusCode = 22;
 bool isOffline(const PrinterConditions& c);
 bool hasError(const PrinterConditions& c);
 
+// The n of the real-time status request for the roll paper sensors.
+constexpr int kPaperSensorStatus = 4;
+
 // Answer byte of the real-time status request 10 04 n; none for n outside 1..8.
 std::optional<uint8_t> realTimeStatus(const PrinterConditions& c, int n);
 // The four automatic-status bytes.

@@ -97,6 +97,13 @@ QString StatusEnglish(int32_t code)
     return text != nullptr ? QString::fromLatin1(text->english) : QStringLiteral("Unknown");
 }
 
+bool CanPrintWithStatus(int32_t code)
+{
+    constexpr int32_t kPaperNearEnd = 18;
+    constexpr int32_t kInk2NearEnd = 21;
+    return code == QPC_STATUS_ONLINE || (code >= kPaperNearEnd && code <= kInk2NearEnd);
+}
+
 QString PortText(const AppState* state)
 {
     if (state == nullptr)

@@ -44,6 +44,11 @@ int32_t StoreTestPrintWithSettings(const qpu::sdk::DataBlocks& blocks, bool with
 int StatusTextNumber(int32_t code);
 QString StatusEnglish(int32_t code);
 
+// True when a printer that reports the status code can print a page now: online, or a
+// near-end (paper, journal, ink) that still prints. Offline, errors, an open cover, the end
+// of the paper and every other state stop printing.
+bool CanPrintWithStatus(int32_t code);
+
 // "keyword portName" of the selected port.
 QString PortText(const AppState* state);
 

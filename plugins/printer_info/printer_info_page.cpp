@@ -40,6 +40,7 @@ enum Message
 {
     kPrinted = 0,
     kPrintFailed = 1,
+    kCannotPrint = 2,
 };
 
 } // namespace
@@ -167,6 +168,16 @@ void PrinterInfoPage::hideEvent(QHideEvent* event)
 
 int32_t PrinterInfoPage::TestPrint()
 {
+    if (const std::optional<int32_t> code = StatusStoppingPrint()) {
+        const QString status =
+            WindowStr(QString::fromLatin1(kStatusWindow), printer_info::StatusTextNumber(*code),
+                      printer_info::StatusEnglish(*code));
+        ShowWarningMessage(this, Msg(kCannotPrint, QStringLiteral("The printer cannot print now: "
+                                                                  "%s.\nCheck the printer and "
+                                                                  "try again."))
+                                     .replace(QLatin1String("%s"), status));
+        return kJobPrinterBusy;
+    }
     const printer_info::Identity identity = printer_info::LoadIdentity(Context().Blocks());
     std::optional<PrintSettingsBlock> settings;
     if (m_withSettings->isChecked()) {
@@ -190,4 +201,18 @@ int32_t PrinterInfoPage::TestPrint()
         ShowWarningMessage(this, Msg(kPrintFailed, QStringLiteral("The test page could not be "
                                                                   "sent to the printer.")));
     return rc;
+}
+
+std::optional<int32_t> PrinterInfoPage::StatusStoppingPrint() const
+{
+    const CommLibTable* comm = Context().CommLib();
+    // Without a library the job itself is refused.
+    if (comm == nullptr || comm->module == nullptr || comm->GetStatus == nullptr)
+        return std::nullopt;
+    int32_t code = QPC_STATUS_NO_STATUS;
+    if (comm->GetStatus(&code) != QPC_OK)
+        code = QPC_STATUS_NO_STATUS;
+    if (printer_info::CanPrintWithStatus(code))
+        return std::nullopt;
+    return code;
 }

@@ -17,7 +17,8 @@ public:
     explicit PrinterInfoPage(const qpu::sdk::PluginContext& context);
 
     void Reload() override;
-    // Prints the test page; 1 on success.
+    // Prints the test page; 1 on success. A printer whose status stops printing is told
+    // why, and nothing is sent.
     int32_t TestPrint();
     // Shows the status code the communication library reports now.
     void RefreshStatus();
@@ -29,6 +30,9 @@ protected:
 private:
     QLabel* AddField(class QFormLayout* form, int labelNumber, const QString& english,
                      const QString& name);
+    // The status code the communication library reports when it stops printing; none when
+    // the printer can print or no library is bound.
+    std::optional<int32_t> StatusStoppingPrint() const;
 
     QLabel* m_model = nullptr;
     QLabel* m_serial = nullptr;

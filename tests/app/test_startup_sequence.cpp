@@ -171,6 +171,7 @@ protected:
         environment.programFolder = ProgramFolder();
         environment.commonAppData = m_dir.filePath("common");
         environment.userAppData = m_dir.filePath("user");
+        environment.userConfigFolder = m_dir.filePath("config");
         environment.identity = [this, administrator] {
             ++m_identityQueries;
             platform::ProcessIdentity identity;
@@ -180,6 +181,16 @@ protected:
         // No library in the program folder: the binding stays unbound.
         environment.commLibraryName = m_dir.filePath("program/libQPComm.so");
         return environment;
+    }
+
+    // A normal run whose printer read succeeded: start, one block read, exit.
+    void RunWithARead(RecordingUi& ui)
+    {
+        StartupSequence sequence;
+        ASSERT_TRUE(sequence.Startup(Environment({}), ui));
+        sequence.DataMgr().AddBlock(0x10001, 0x10000, 64);
+        sequence.DataMgr().SetSaveEnabled(1);
+        sequence.Shutdown(ui);
     }
 
     QTemporaryDir m_dir;
@@ -227,13 +238,7 @@ TEST_F(StartupSequenceTest, NormalStartFillsTheStateAndShowsTheDialog)
 TEST_F(StartupSequenceTest, ShutdownWritesTheRegistryOnlyAfterTheSettingsFile)
 {
     RecordingUi ui;
-    {
-        StartupSequence sequence;
-        ASSERT_TRUE(sequence.Startup(Environment({}), ui));
-        sequence.DataMgr().AddBlock(0x10001, 0x10000, 64);
-        sequence.DataMgr().SetSaveEnabled(1);
-        sequence.Shutdown(ui);
-    }
+    RunWithARead(ui);
     const QString settingsFile = SettingsFolder() + "/PORT_0/QP-R60_Setting.DAT";
     ASSERT_TRUE(QFileInfo::exists(settingsFile));
     ASSERT_TRUE(QFileInfo::exists(SettingsFolder() + "/PrinterSetting.INI"));
@@ -290,6 +295,20 @@ TEST_F(StartupSequenceTest, LanguageWithoutItsFileFallsBackToEnglish)
     EXPECT_EQ(zero.State().languageId, 0);
     EXPECT_EQ(FixedText(zero.State().languageIdText), QStringLiteral("zz"));
     zero.Shutdown(ui);
+}
+
+// The user's own choice, kept where an installed program folder cannot be written, is
+// read over the program folder's shipped default.
+TEST_F(StartupSequenceTest, LanguageOfTheUsersConfigurationWinsOverTheShippedDefault)
+{
+    QDir().mkpath(m_dir.filePath("config/qp60util"));
+    WriteFile(m_dir.filePath("config/qp60util/SETTING.INI"), "[LANGUAGE]\nLANGID=0407\n");
+    RecordingUi ui;
+    StartupSequence sequence;
+    ASSERT_TRUE(sequence.Startup(Environment({}), ui));
+    EXPECT_EQ(sequence.State().languageId, 0x0407);
+    EXPECT_EQ(FixedText(sequence.State().languageIdText), QStringLiteral("0407"));
+    sequence.Shutdown(ui);
 }
 
 TEST_F(StartupSequenceTest, NonAdministratorIsRefusedWithMessageZero)
@@ -355,13 +374,52 @@ TEST_F(StartupSequenceTest, StartModeFourWorksWithoutPrinter)
     EXPECT_EQ(state.wmSupport, 1);
     EXPECT_EQ(sequence.StartupCommResult(), static_cast<int32_t>(0x80000005u));
 
-    // Without block 0x10005 the output file cannot be written: message 7.
+    // Without block 0x10005 the output file cannot be written: message 7, with the file
+    // and the cause on a second line.
     sequence.Shutdown(ui);
     EXPECT_TRUE(ui.events.contains(QStringLiteral("question:Save to File|Save it?")));
-    EXPECT_TRUE(ui.events.contains(QStringLiteral("owned-warning:Saving to the file failed.")));
+    EXPECT_TRUE(ui.events.contains(
+        QStringLiteral("owned-warning:Saving to the file failed.\n") +
+        QDir::toNativeSeparators(output) +
+        QStringLiteral(": The print settings that the file carries are missing.")))
+        << ui.events.join('|').toStdString();
     EXPECT_FALSE(QFileInfo::exists(output));
     // The settings file is saved in start mode 4 even without a read.
     EXPECT_TRUE(QFileInfo::exists(SettingsFolder() + "/PORT_0/QP-R60_Setting.DAT"));
+}
+
+// An old logo file that cannot be deleted at start-up would go into this run's output file:
+// the start ends with a message that names it and says why.
+TEST_F(StartupSequenceTest, StartModeFourEndsWhenTheOldLogoCannotBeDeleted)
+{
+    // A folder in the logo file's place cannot be removed as a file.
+    const QString logo = m_dir.filePath("user/VORKA/QP60Utl/R60LOGO.qlg");
+    ASSERT_TRUE(QDir().mkpath(logo + "/inside"));
+    RecordingUi ui;
+    StartupSequence sequence;
+    EXPECT_FALSE(sequence.Startup(Environment({QStringLiteral("/mF") + m_dir.filePath("o")}), ui));
+    ASSERT_EQ(ui.Warnings().size(), 1) << ui.events.join('|').toStdString();
+    EXPECT_TRUE(ui.Warnings().first().contains(QDir::toNativeSeparators(logo)))
+        << ui.Warnings().first().toStdString();
+    EXPECT_FALSE(ui.events.contains(QStringLiteral("main-window")));
+    sequence.Shutdown(ui);
+    EXPECT_TRUE(ui.events.filter(QStringLiteral("question:")).isEmpty());
+    EXPECT_TRUE(QFileInfo(logo).isDir());
+}
+
+// A new printer whose settings file was written but whose registry entry could not be:
+// the copy would never be found again, so the user is told, with the registry file named.
+TEST_F(StartupSequenceTest, RegistryThatCannotBeSavedForANewPrinterIsReported)
+{
+    const QString registry = SettingsFolder() + "/PrinterSetting.INI";
+    ASSERT_TRUE(QDir().mkpath(registry + "/inside")); // cannot be replaced by a file
+    RecordingUi ui;
+    RunWithARead(ui);
+    EXPECT_TRUE(QFileInfo::exists(SettingsFolder() + "/PORT_0/QP-R60_Setting.DAT"));
+    const QStringList warnings = ui.events.filter(QStringLiteral("owned-warning:"));
+    ASSERT_EQ(warnings.size(), 1) << ui.events.join('|').toStdString();
+    EXPECT_TRUE(warnings.first().contains(QDir::toNativeSeparators(registry)))
+        << warnings.first().toStdString();
 }
 
 TEST_F(StartupSequenceTest, StartModeFourAnsweredNoWritesNoOutputFile)

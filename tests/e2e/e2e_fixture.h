@@ -61,7 +61,8 @@ protected:
     QString Path(const QString& relative) const { return m_root.filePath(relative); }
     QString ProgramFolder() const { return Path("program"); }
 
-    // The folders of this world, loopback-only discovery, no printer scheduler (the
+    // The folders of this world (the user's configuration folder included), loopback-only
+    // discovery, no printer scheduler (the
     // driver's printer queues are simply none), and a user with or without administrator
     // rights.
     QProcessEnvironment BaseEnvironment(bool administrator = true) const
@@ -71,6 +72,7 @@ protected:
         env.insert("QP60UTIL_COMMON_APPDATA", Path("common"));
         env.insert("QP60UTIL_USER_APPDATA", Path("user"));
         env.insert("XDG_RUNTIME_DIR", Path("run"));
+        env.insert("XDG_CONFIG_HOME", Path("config"));
         env.insert("QPCOMM_DISCOVERY_ADDR", "127.0.0.1");
         env.insert("QPCOMM_DISCOVERY_MS", "200");
         env.insert("QPCOMM_NET_PORT", QString::number(m_printer.tcpPort()));

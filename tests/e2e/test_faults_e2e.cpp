@@ -644,6 +644,23 @@ TEST_F(FaultsE2e, DiskFullAtExitKeepsTheEarlierFileAndSaysSo)
     EXPECT_EQ(ReadFile(RegistryIni()), registryBefore);
 }
 
+// A printer set up for the first time: its settings file is written at exit, but the
+// registry that names it cannot be. The copy would never be found again, so the user is
+// told which file was not saved.
+TEST_F(FaultsE2e, NewPrinterWhoseRegistryCannotBeSavedIsReported)
+{
+    ASSERT_TRUE(QDir().mkpath(RegistryIni() + "/inside")); // no file can replace it
+    auto run = Run();
+    const int frame = OpenMainWindow(*run);
+    ASSERT_NE(frame, 0);
+    ASSERT_TRUE(WaitUntilIdle(*run, frame)) << Log(*run);
+    const QStringList boxes = Exit(*run, frame);
+    ASSERT_EQ(run->WaitForExit(), 1) << Log(*run);
+    ASSERT_EQ(boxes.size(), 1) << Log(*run);
+    EXPECT_EQ(boxes.first(), NotSavedText(RegistryIni()));
+    EXPECT_TRUE(QFileInfo::exists(SettingsFile()));
+}
+
 TEST_F(FaultsE2e, DiskFullAtExitWithoutPrinterKeepsTheEarlierOutputFile)
 {
     const QString output = Path("out/settings.out");
@@ -671,7 +688,10 @@ TEST_F(FaultsE2e, DiskFullAtExitWithoutPrinterKeepsTheEarlierOutputFile)
     EXPECT_EQ(boxes.at(0), NotSavedText(SettingsFile()));
     EXPECT_EQ(boxes.at(1), QStringLiteral("question Save to File\tDo you want to save the "
                                           "settings to the file?"));
-    EXPECT_EQ(boxes.at(2), QStringLiteral("warning QP-R60 Utility\tSaving to the file failed."));
+    // The described text, then the file and why it was not written.
+    EXPECT_EQ(boxes.at(2), QStringLiteral("warning QP-R60 Utility\tSaving to the file failed.\n") +
+                               QDir::toNativeSeparators(output) +
+                               QStringLiteral(": Cannot write: File too large."));
     EXPECT_EQ(ReadFile(output), earlierOutput);
     EXPECT_EQ(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.out"});
     EXPECT_FALSE(QFileInfo::exists(SettingsFile()));

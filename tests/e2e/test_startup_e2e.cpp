@@ -463,3 +463,67 @@ TEST_F(StartupE2e, StartModeFourPutsALogoMadeDuringTheRunIntoTheOutputFile)
     const QByteArray logoPart = QByteArray(kOutputLogoPrefix, sizeof kOutputLogoPrefix) + logo;
     EXPECT_EQ(written.mid(256, logoPart.size()), logoPart);
 }
+
+// The main window opens at the size it had when it was last closed, and never smaller than
+// its minimum nor larger than the screen.
+TEST_F(StartupE2e, MainWindowSizeIsRememberedBetweenRuns)
+{
+    const QString output = Path("out.dat");
+    const auto runAndResize = [&](const QString& resize) -> QString {
+        auto run = Run({"/mF" + output});
+        const auto frame = run->WaitFor("shown", "CMainFrame");
+        if (!frame)
+            return QStringLiteral("no main window");
+        run->Send(QStringLiteral("size %1").arg(frame->id));
+        const auto size = run->WaitFor("size");
+        if (!resize.isEmpty()) {
+            run->Send(QStringLiteral("resize %1 %2").arg(frame->id).arg(resize));
+            run->WaitFor("size");
+        }
+        CloseMainWindow(*run, frame->id);
+        run->AnswerMessageBox("no");
+        run->WaitForExit();
+        return size ? size->rest : QStringLiteral("no size");
+    };
+    // (The offscreen screen of the tests is 800 x 600.)
+    EXPECT_EQ(runAndResize(QStringLiteral("799 590")), QStringLiteral("796 523"));
+    EXPECT_EQ(runAndResize(QStringLiteral("300 200")), QStringLiteral("799 590"));
+    // Smaller than the minimum is not kept.
+    EXPECT_EQ(runAndResize({}), QStringLiteral("796 523"));
+    // A size beyond every screen, written by hand, is cut to the screen.
+    ASSERT_TRUE(platform::WritePrivateProfileString("MAIN_WINDOW", "WIDTH", "40000",
+                                                    Path("config/qp60util/SETTING.INI")));
+    const QStringList size = runAndResize({}).split(' ');
+    ASSERT_EQ(size.size(), 2);
+    EXPECT_GE(size[0].toInt(), 796);
+    EXPECT_LT(size[0].toInt(), 40000);
+}
+
+// At exit the main window has gone: the question and the failure message that follow it
+// have no owner window, as every shutdown message.
+TEST_F(StartupE2e, ShutdownMessagesHaveNoHiddenOwner)
+{
+    auto run = Run({"/mF" + Path("missing/out.dat")});
+    const auto frame = run->WaitFor("shown", "CMainFrame");
+    ASSERT_TRUE(frame.has_value()) << run->Log().join('\n').toStdString();
+    CloseMainWindow(*run, frame->id);
+    const auto question = run->WaitFor("msgbox");
+    ASSERT_TRUE(question.has_value());
+    const auto questionOwner = run->WaitFor("owner");
+    ASSERT_TRUE(questionOwner.has_value());
+    EXPECT_EQ(questionOwner->id, question->id);
+    EXPECT_EQ(questionOwner->rest, QStringLiteral("none"));
+    run->Send(QStringLiteral("click %1 yes").arg(question->id));
+    const auto failure = run->WaitFor("msgbox");
+    ASSERT_TRUE(failure.has_value()) << run->Log().join('\n').toStdString();
+    EXPECT_TRUE(ProgramRun::Unescape(failure->rest)
+                    .startsWith(QStringLiteral("warning QP-R60 Utility\tSaving to the file "
+                                               "failed.\n") +
+                                QDir::toNativeSeparators(Path("missing/out.dat"))))
+        << failure->rest.toStdString();
+    const auto failureOwner = run->WaitFor("owner");
+    ASSERT_TRUE(failureOwner.has_value());
+    EXPECT_EQ(failureOwner->rest, QStringLiteral("none"));
+    run->Send(QStringLiteral("click %1 ok").arg(failure->id));
+    EXPECT_EQ(run->WaitForExit(), 1);
+}

@@ -130,6 +130,29 @@ TEST_F(EmulatorTcp, RealTimeStatusForEveryCode)
     EXPECT_EQ(ask(m_stream, "10 04 01", 1), Bytes{0x12});
 }
 
+// The paper sensor status request 1D 72 1 (or 1D 72 31) gets one byte laid out as the
+// real-time paper sensor status 10 04 4; it is no printed data. Another n is consumed
+// without an answer.
+TEST_F(EmulatorTcp, PaperSensorStatusRequestIsAnsweredWithOneByte)
+{
+    const struct
+    {
+        const char* condition;
+        uint8_t answer;
+    } rows[] = {{"paper ok", 0x12}, {"paper near", 0x1E}, {"paper end", 0x7E}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.condition);
+        ASSERT_EQ(m_printer.control(row.condition), "OK");
+        EXPECT_EQ(ask(m_stream, "1D 72 01", 1), Bytes{row.answer});
+        EXPECT_EQ(ask(m_stream, "1D 72 31", 1), Bytes{row.answer});
+        EXPECT_EQ(ask(m_stream, "10 04 04", 1), Bytes{row.answer});
+    }
+    ASSERT_EQ(m_printer.control("paper ok"), "OK");
+    EXPECT_TRUE(ask(m_stream, "1D 72 02", 1, kQuietMs).empty());
+    EXPECT_EQ(ask(m_stream, "1D 49 01", 1), Bytes{0x60}); // the stream is still in step
+    EXPECT_EQ(m_printer.statusField("printed"), "0");
+}
+
 TEST_F(EmulatorTcp, ControlCommandsSetTheirConditions)
 {
     struct Row

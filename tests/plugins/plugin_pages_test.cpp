@@ -4,6 +4,7 @@
 #include "plugin_harness.h"
 
 #include "pages/output_file.h"
+#include "platform/profile.h"
 
 #include <qpu/shipped_blocks.h>
 
@@ -15,6 +16,13 @@
 #include <QPushButton>
 
 #include <cstring>
+#include <ostream>
+
+// Texts in failure messages as text, not as code units.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -297,6 +305,48 @@ TEST(OfflinePlugin, StartMode4EditsGoStraightIntoTheBlockAndTheOutputFile)
     EXPECT_EQ(block.printSpeed, 3);
 }
 
+// Start mode 4 ends in the output file, whose commands carry only some values; a value
+// edited on a page whose block the file does not carry would be lost without a word. So
+// every page of the offline menu owns a block that the output file is made of: without it
+// the file cannot be built.
+TEST(OfflinePlugin, OfflineMenuOffersOnlyPagesWhoseValuesReachTheOutputFile)
+{
+    const QString menu = QStringLiteral(QPU_SOURCE_DIR "/data/program/MENUITEM_SAVEFILE.DAT");
+    Host host;
+    host.SetOffline();
+    std::vector<std::unique_ptr<PluginLibrary>> plugins;
+    for (const QString& section : platform::GetPrivateProfileSectionNames(menu)) {
+        const QString name = platform::GetPrivateProfileString(section, "USE_DLL_NAME", {}, menu);
+        if (name.isEmpty())
+            continue;
+        plugins.push_back(std::make_unique<PluginLibrary>(name.toStdString()));
+        ASSERT_EQ(host.Bind(*plugins.back()), 0) << name.toStdString();
+    }
+    ASSERT_FALSE(plugins.empty());
+    QByteArray commands;
+    ASSERT_TRUE(BuildOutputCommandPart(host.DataMgr(), &commands));
+    std::vector<PluginInfo> owned(plugins.size());
+    for (size_t i = 0; i < plugins.size(); ++i)
+        ASSERT_EQ(plugins[i]->getPluginInfo(&owned[i]), 0);
+    // The blocks of all the other pages, without this page's own.
+    for (const PluginInfo& page : owned) {
+        PluginDataMgr without;
+        for (const PluginInfo& other : owned) {
+            if (other.blockId == page.blockId)
+                continue;
+            QByteArray data(qint32(other.blockSize), '\0');
+            host.DataMgr().GetBlockData(other.blockId, data.data(), qint32(data.size()));
+            without.AddBlock(other.blockId, other.blockVersion, qint32(data.size()));
+            without.SetBlockData(other.blockId, qint32(data.size()), data.data());
+        }
+        EXPECT_FALSE(BuildOutputCommandPart(without, &commands))
+            << "the offline menu offers a page whose block 0x" << std::hex << page.blockId
+            << " the output file does not carry";
+    }
+    for (const auto& plugin : plugins)
+        plugin->finalize();
+}
+
 TEST(OfflinePlugin, StartMode4MemorySwitchesAreKeptWithoutAPrinter)
 {
     Host host;
@@ -445,6 +495,52 @@ TEST_F(PluginOverEmulator, PrinterInfoTestPrint)
     Child<QPushButton>("testPrint")->click();
     EXPECT_EQ(boxes.Texts(), QStringList{"The test page could not be sent to the printer."});
     EXPECT_EQ(Log(), "");
+}
+
+// A printer that is offline or in error cannot print: Test Print asks the status first,
+// sends nothing and says why. A near-end still prints.
+TEST_F(PluginOverEmulator, PrinterInfoTestPrintChecksTheStatusFirst)
+{
+    Load("libQpuPrinterInfo.so");
+    WriteIdentity(host.DataMgr());
+    ASSERT_EQ(plugin->changeMenuState(QPU_MENU_STATE_ENTER), 0);
+    const CommLibTable* comm = host.State().commLib;
+    const auto statusIs = [comm](int32_t wanted) {
+        return WaitFor([&] {
+            int32_t code = -1;
+            return comm->GetStatus(&code) == QPC_OK && code == wanted;
+        });
+    };
+    const struct
+    {
+        const char* condition;
+        int32_t code;
+        const char* reason;
+    } refused[] = {
+        {"offline on", 1, "Offline"},     {"cover open", 6, "Cover is open"},
+        {"paper end", 7, "Out of paper"}, {"cutter error", 9, "Auto cutter error"},
+        {"fatal on", 3, "Fatal Error"},   {"removal on", 17, "Awaiting paper removal"},
+    };
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.condition);
+        ASSERT_EQ(printer.control("clear"), "OK");
+        ASSERT_EQ(printer.control(row.condition), "OK");
+        ASSERT_TRUE(statusIs(row.code));
+        printer.control("log clear");
+        boxes.Clear();
+        Child<QPushButton>("testPrint")->click();
+        EXPECT_EQ(boxes.Texts(),
+                  QStringList{QStringLiteral("The printer cannot print now: %1.\nCheck the "
+                                             "printer and try again.")
+                                  .arg(QLatin1String(row.reason))});
+        EXPECT_EQ(Log(), "");
+    }
+    ASSERT_EQ(printer.control("clear"), "OK");
+    ASSERT_EQ(printer.control("paper near"), "OK");
+    ASSERT_TRUE(statusIs(18));
+    boxes.Clear();
+    Child<QPushButton>("testPrint")->click();
+    EXPECT_EQ(boxes.Texts(), QStringList{"The test page was sent to the printer."});
 }
 
 } // namespace

@@ -217,18 +217,33 @@ TEST(SaveLanguageChoice, WritesTheIdentifierTextIntoSettingIniKeepingTheRest)
                                          "EnableFontA=1\n"));
 }
 
-TEST(SaveLanguageChoice, FailsWithoutProgramFolderOrWhenTheFileCannotBeWritten)
+// A program folder that cannot be written (here: one that does not exist) leaves the
+// choice in the user's own configuration; without either it fails.
+TEST(SaveLanguageChoice, UnwritableProgramFolderKeepsTheChoiceInTheUsersConfiguration)
 {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
     auto state = std::make_unique<AppState>();
     std::memset(state.get(), 0, sizeof(AppState));
     SetFixedText(state->languageIdText, QStringLiteral("0407"));
     EXPECT_FALSE(lang::SaveLanguageChoice(*state));
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     SetFixedText(state->programFolder, dir.path() + QStringLiteral("/missing/"));
-    EXPECT_FALSE(lang::SaveLanguageChoice(*state));
+    EXPECT_TRUE(lang::SaveLanguageChoice(*state));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("missing/SETTING.INI"))));
+    QFile user(dir.filePath(QStringLiteral("config/qp60util/SETTING.INI")));
+    ASSERT_TRUE(user.open(QIODevice::ReadOnly));
+    EXPECT_EQ(user.readAll(), QByteArray("[LANGUAGE]\nLANGID=0407\n"));
+
+    // The configuration folder is a file: nowhere to keep the choice.
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("missing/SETTING.INI")).toUtf8());
+    SetFixedText(state->programFolder, dir.path() + QStringLiteral("/missing/"));
+    QFile blocker(dir.filePath(QStringLiteral("missing")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_FALSE(lang::SaveLanguageChoice(*state));
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 // The dialog with the shipped files, in each shipped language: every language is listed

@@ -4,6 +4,7 @@
 #include "app/splash.h"
 #include "app/startup_ui_hook.h"
 #include "mainwnd/main_frame.h"
+#include "mainwnd/main_window_size.h"
 #include "mainwnd/printer_setting_reader.h"
 #include "mainwnd/util_menu_view.h"
 #include "mainwnd/util_status_view.h"
@@ -95,6 +96,8 @@ int CQPUtilApp::Run()
     if (started) {
         setQuitOnLastWindowClosed(true);
         exec();
+        if (m_mainFrame)
+            mainwnd::SaveMainWindowSize(m_sequence.Paths().userSettingIni, m_mainFrame->size());
     }
     // The menu view finalises its plug-ins as it goes; they hand back their data blocks
     // before shutdown saves them.
@@ -112,14 +115,20 @@ void CQPUtilApp::ShowWarning(const QString& text)
 
 void CQPUtilApp::ShowOwnedWarning(const QString& text)
 {
-    qpu::ShowWarningMessage(m_mainFrame.data(), text);
+    qpu::ShowWarningMessage(ShutdownOwner(), text);
 }
 
 bool CQPUtilApp::AskOwnedQuestion(const QString& caption, const QString& text)
 {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                    m_mainFrame.data());
+                    ShutdownOwner());
     return box.exec() == QMessageBox::Yes;
+}
+
+QWidget* CQPUtilApp::ShutdownOwner() const
+{
+    QWidget* frame = m_mainFrame.data();
+    return frame != nullptr && frame->isVisible() ? frame : nullptr;
 }
 
 void CQPUtilApp::StartSplash()
@@ -160,6 +169,8 @@ bool CQPUtilApp::CreateMainWindow()
     m_ownedFrame = std::make_unique<CMainFrame>(&state);
     CMainFrame* frame = m_ownedFrame.get();
     m_mainFrame = frame;
+    if (const auto size = mainwnd::ReadMainWindowSize(m_sequence.Paths().userSettingIni))
+        frame->RestoreSize(*size);
     frame->SetStartupCommResult(m_sequence.StartupCommResult());
 
     auto* status = new CUtilStatusView(CUtilStatusView::Context{&state, frame, {}},

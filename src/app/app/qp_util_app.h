@@ -52,6 +52,9 @@ private:
     std::unique_ptr<IPrinterChooser> CreatePrinterChooser() override;
     bool CreateMainWindow() override;
     void ShowMainWindow() override;
+    // The owner of the shutdown messages: the main window while it is shown; once it has
+    // gone (as it has when the program ends normally) none, never a hidden window.
+    QWidget* ShutdownOwner() const;
 
     StartupSequence m_sequence;
     CSplash* m_splash = nullptr; // cleared by the splash object itself

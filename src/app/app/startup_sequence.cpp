@@ -4,14 +4,13 @@
 #include "app/fixed_text.h"
 #include "app/model_profile.h"
 #include "app/startup_test_hooks.h"
+#include "lang/language_setting.h"
 #include "pages/output_file.h"
 #include "platform/activation_channel.h"
 #include "platform/profile.h"
 #include "platform/special_folders.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cstring>
 
@@ -45,6 +44,7 @@ StartupEnvironment StartupEnvironment::OfProcess(const QStringList& arguments)
     environment.programFolder = platform::ProgramFolder();
     environment.commonAppData = platform::CommonAppDataFolder();
     environment.userAppData = platform::UserAppDataFolder();
+    environment.userConfigFolder = platform::UserConfigFolder();
     // A test identity can only take administrator rights away, never grant them, so the
     // hook cannot be used to get past the check.
     environment.identity = [] {
@@ -86,14 +86,22 @@ bool StartupSequence::Startup(const StartupEnvironment& environment, StartupUi& 
     CopyCommandLine();
     ReadLanguage();
     m_state.hostCode = QPU_HOST_CODE;
+    // A logo of an earlier run that stayed would go into this run's output file.
+    QString oldLogoStays;
     if (IsNoPrinterMode() && !m_paths.logoFile.isEmpty()) {
         SetFixedText(m_state.logoFile, m_paths.logoFile);
-        if (QFileInfo::exists(m_paths.logoFile))
-            QFile::remove(m_paths.logoFile);
+        oldLogoStays = startup::RemoveOldLogoFile(m_paths.logoFile);
     }
     m_state.languageId = startup::LanguageIdFromText(FixedText(m_state.languageIdText));
     if (!OpenAppTexts(ui))
         return false;
+    if (!oldLogoStays.isEmpty()) {
+        ui.ShowWarning(
+            WithValue(AppMessage(startup::kMsgOldLogoNotDeleted, startup::kOldLogoNotDeletedText),
+                      QDir::toNativeSeparators(m_paths.logoFile)) +
+            QLatin1Char('\n') + oldLogoStays);
+        return false;
+    }
 
     const platform::ProcessIdentity identity =
         environment.identity ? environment.identity() : platform::CurrentProcessIdentity();
@@ -174,6 +182,7 @@ void StartupSequence::BuildFolders(const StartupEnvironment& environment)
 {
     m_paths = startup::CreateStartupFolders(startup::DeriveStartupPaths(
         environment.programFolder, environment.commonAppData, environment.userAppData));
+    m_paths.userSettingIni = lang::UserSettingIniPath(environment.userConfigFolder);
     SetFixedText(m_state.programFolder, m_paths.programFolder);
     SetFixedText(m_state.languageFolder, m_paths.languageFolder);
     SetFixedText(m_state.settingsFolder, m_paths.settingsFolder);
@@ -193,11 +202,8 @@ void StartupSequence::CopyCommandLine()
 
 void StartupSequence::ReadLanguage()
 {
-    QString text = m_paths.settingIni.isEmpty()
-                       ? QStringLiteral("0409")
-                       : platform::GetPrivateProfileString(
-                             QStringLiteral("LANGUAGE"), QStringLiteral("LANGID"),
-                             QStringLiteral("0409"), m_paths.settingIni);
+    // The user's own choice over the program folder's shipped default.
+    const QString text = lang::ReadLanguageIdText(m_paths.settingIni, m_paths.userSettingIni);
     SetFixedText(m_state.languageIdText, text.left(QPU_TEXT_MAX_CHARS));
 }
 
@@ -344,15 +350,19 @@ void StartupSequence::SavePrinterSettings(StartupUi& ui)
     // Nothing was read from the printer in this run: the file stays as it was.
     if (m_dataMgr.SaveEnabled() != 1 || m_keepDamagedFile)
         return;
-    // The registry names a printer only once its settings file exists.
+    // The registry names a printer only once its settings file exists. A registry that
+    // cannot be written leaves a new printer's copy where no later start finds it, so it is
+    // reported as the settings file would be.
+    QString notSaved = path;
     if (m_dataMgr.SaveSettingsFile(path, QByteArrayLiteral("QP-R60"), startup::kSettingsFileValue,
                                    startup::kSettingsFileValue) != 0) {
-        registry.Save(settingsFolder);
-        return;
+        if (registry.Save(settingsFolder) != 0)
+            return;
+        notSaved = PrinterRegistry::IniPathOf(settingsFolder);
     }
     ui.ShowOwnedWarning(
         WithValue(AppMessage(startup::kMsgSettingsNotSaved, startup::kSettingsNotSavedText),
-                  QDir::toNativeSeparators(path)));
+                  QDir::toNativeSeparators(notSaved)));
 }
 
 void StartupSequence::OfferOutputFile(StartupUi& ui)
@@ -363,11 +373,14 @@ void StartupSequence::OfferOutputFile(StartupUi& ui)
         WindowMessage(startup::kConfirmSaveWindowName, startup::kConfirmSaveQuestion, {});
     if (!ui.AskOwnedQuestion(caption, question))
         return;
-    const int result = WriteOutputFileAtShutdown(FixedText(m_state.logoFile),
-                                                 FixedText(m_state.portInfo.deviceName),
-                                                 FixedText(m_state.outputFile), m_dataMgr);
+    OutputFileFailure failure;
+    const int result = WriteOutputFileAtShutdown(
+        FixedText(m_state.logoFile), FixedText(m_state.portInfo.deviceName),
+        FixedText(m_state.outputFile), m_dataMgr, &failure);
+    // The described text first, then which file and why.
     if (result != kOutputFileOk)
-        ui.ShowOwnedWarning(AppMessage(startup::kMsgSaveFileFailed, startup::kSaveFileFailedText));
+        ui.ShowOwnedWarning(AppMessage(startup::kMsgSaveFileFailed, startup::kSaveFileFailedText) +
+                            QLatin1Char('\n') + OutputFileFailureLine(failure));
 }
 
 QString StartupSequence::AppMessage(int number, const char* english) const

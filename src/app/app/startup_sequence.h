@@ -58,9 +58,10 @@ public:
     virtual ~StartupUi() = default;
     // A warning message box without owner window (closes the splash first).
     virtual void ShowWarning(const QString& text) = 0;
-    // A warning owned by the main window, at shutdown.
+    // A warning at shutdown, owned by the main window while it is shown, else by none.
     virtual void ShowOwnedWarning(const QString& text) = 0;
-    // A Yes/No question with the question icon, owned by the main window; true for Yes.
+    // A Yes/No question with the question icon at shutdown, owned as ShowOwnedWarning's
+    // warning; true for Yes.
     virtual bool AskOwnedQuestion(const QString& caption, const QString& text) = 0;
     virtual void StartSplash() = 0;
     // Asks the splash to close, when there is one.
@@ -83,6 +84,7 @@ struct StartupEnvironment
     QString programFolder; // ends with '/'
     QString commonAppData;
     QString userAppData;
+    QString userConfigFolder; // the user's own configuration ($XDG_CONFIG_HOME)
     std::function<platform::ProcessIdentity()> identity;
     QString commLibraryName = QString::fromLatin1(kCommLibraryName);
 

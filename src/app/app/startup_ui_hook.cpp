@@ -140,6 +140,12 @@ bool StartupUiHook::eventFilter(QObject* watched, QEvent* event)
                          .arg(id)
                          .arg(IconName(box->icon()), Escape(box->windowTitle()),
                               Escape(box->text())));
+                const QWidget* owner = box->parentWidget();
+                Send(QStringLiteral("owner %1 %2")
+                         .arg(id)
+                         .arg(owner != nullptr
+                                  ? QString::fromLatin1(owner->window()->metaObject()->className())
+                                  : QStringLiteral("none")));
             } else {
                 Send(QStringLiteral("shown %1 %2 %3")
                          .arg(id)
@@ -205,6 +211,12 @@ void StartupUiHook::RunCommand(const QString& line)
         ReportControl(id, window, argument);
     } else if (command == QLatin1String("press")) {
         PressControl(id, window, argument);
+    } else if (command == QLatin1String("size")) {
+        ReportSize(id, window);
+    } else if (command == QLatin1String("resize")) {
+        window->resize(argument.section(QLatin1Char(' '), 0, 0).toInt(),
+                       argument.section(QLatin1Char(' '), 1, 1).toInt());
+        ReportSize(id, window);
     } else {
         Send(QStringLiteral("error %1 unknown command").arg(id));
     }
@@ -359,4 +371,9 @@ void StartupUiHook::PressControl(int id, QWidget* window, const QString& name)
     }
     Send(QStringLiteral("pressed %1 %2").arg(id).arg(name));
     QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+}
+
+void StartupUiHook::ReportSize(int id, QWidget* window)
+{
+    Send(QStringLiteral("size %1 %2 %3").arg(id).arg(window->width()).arg(window->height()));
 }

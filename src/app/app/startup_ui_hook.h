@@ -17,6 +17,8 @@ class QLocalSocket;
 // The program reports every top-level window as it appears and goes:
 //   shown <id> <class> <title>
 //   msgbox <id> <icon> <title>\t<text>      a message box (icon: warning, question, ...)
+//   owner <id> <class>                      right after msgbox: the class of the box's
+//                                           owner window, or "none"
 //   hidden <id> <class>
 //   listening <id>                          the window's activation channel is open
 //   activated <id>                          a second copy asked the window to the front
@@ -40,6 +42,8 @@ class QLocalSocket;
 //   press <id> <name>        clicks the push button with that objectName; answers
 //                            "pressed <id> <name>" (queued: a modal loop it opens comes
 //                            after the answer) or an error
+//   size <id>                answers "size <id> <width> <height>" of the window
+//   resize <id> <w> <h>      resizes the window as a person would; answers with its size
 class StartupUiHook : public QObject
 {
     Q_OBJECT
@@ -66,6 +70,7 @@ private:
     void SetControl(int id, QWidget* window, const QString& argument);
     void ReportControl(int id, QWidget* window, const QString& name);
     void PressControl(int id, QWidget* window, const QString& name);
+    void ReportSize(int id, QWidget* window);
     int IdOf(QWidget* window);
     void WatchActivation(QWidget* window);
 

@@ -49,6 +49,14 @@ QString UserAppDataFolder()
     return QDir::homePath() + QStringLiteral("/.local/share");
 }
 
+QString UserConfigFolder()
+{
+    const QString config = environment("XDG_CONFIG_HOME");
+    if (!config.isEmpty() && QDir::isAbsolutePath(config))
+        return config;
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
 QString RuntimeFolder()
 {
     const QString runtime = environment("XDG_RUNTIME_DIR");

@@ -17,6 +17,10 @@ QString CommonAppDataFolder();
 // else ~/.local/share. Empty values of the variables count as unset.
 QString UserAppDataFolder();
 
+// Configuration of the current user: $XDG_CONFIG_HOME when it is an absolute path, else
+// ~/.config.
+QString UserConfigFolder();
+
 // Folder of the single-instance lock and the activation socket: $XDG_RUNTIME_DIR, else
 // /tmp.
 QString RuntimeFolder();

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace startup {
 
@@ -124,6 +126,16 @@ QString SetDamagedFileAside(const QString& path)
             break;
     }
     return {};
+}
+
+QString RemoveOldLogoFile(const QString& path)
+{
+    if (path.isEmpty())
+        return {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::unlink(native.constData()) == 0 || errno == ENOENT)
+        return {};
+    return QString::fromLocal8Bit(std::strerror(errno)) + QLatin1Char('.');
 }
 
 int LibraryCallerType(int callerType)

@@ -24,6 +24,7 @@ enum AppMessage : int
     kMsgSaveFileFailed = 7,
     kMsgSettingsFileDamaged = 8,
     kMsgSettingsNotSaved = 9,
+    kMsgOldLogoNotDeleted = 10,
 };
 inline constexpr char kNotAdministratorText[] =
     "You must have Administrator rights to run this software.";
@@ -38,6 +39,10 @@ inline constexpr char kSettingsFileDamagedText[] =
 inline constexpr char kSettingsNotSavedText[] =
     "Could not save the printer's settings to the file:\n%s\n"
     "A settings file saved earlier was left as it was.";
+// %s: the logo file of an earlier run of start mode 4; the cause follows on a line of its own.
+inline constexpr char kOldLogoNotDeletedText[] =
+    "The logo file of an earlier run could not be deleted:\n%s\n"
+    "The program ends, so that the old logo does not go into the output file.";
 // Message 3 of "PRT_SELECT_DLG", shown by the command-line paths.
 inline constexpr int kMsgNoAnswer = 3;
 inline constexpr char kNoAnswerText[] = "Cannot communicate with the printer.";
@@ -65,6 +70,9 @@ struct StartupPaths
     QString tempFolder;     // settings folder + "/TMP"
     QString userFolder;     // user data + "/VORKA/QP60Utl"; empty without a user folder
     QString logoFile;       // user folder + "/R60LOGO.qlg"
+    // The user's own SETTING.INI (language choice, window size); empty without a
+    // configuration folder. Set by start-up, not derived here.
+    QString userSettingIni;
 };
 
 // The paths built from the program folder and the two application data folders. An empty
@@ -102,6 +110,10 @@ bool UsesSettingsFile(int startMode, int callerType);
 // names nothing yet, so that it can be recovered by hand and is no longer taken for a saved
 // copy. The new path, or empty when the file could not be renamed.
 QString SetDamagedFileAside(const QString& path);
+
+// Deletes the logo file of an earlier run of start mode 4 (a link is removed, not what it
+// points to). Empty when it is gone or never was; otherwise why it stays, in words.
+QString RemoveOldLogoFile(const QString& path);
 
 // The caller type handed to QPC_SetCaller: 1 to 4 as given, anything else 0.
 int LibraryCallerType(int callerType);

@@ -19,8 +19,12 @@ bool IsOfflineCode(int code)
 StatusCodeRules::Update StatusCodeRules::OnStatusCode(int code, bool printerJobRunning)
 {
     Update update;
-    if (!m_monitoring || code == m_lastOrdinaryCode)
+    if (!m_monitoring || (code == m_lastOrdinaryCode && !m_takeRepeatedCode))
         return update;
+    // The code the library tells again after a failed read: shown, but it does not run
+    // straight into the same read.
+    const bool toldAgain = m_takeRepeatedCode && code == m_lastOrdinaryCode;
+    m_takeRepeatedCode = false;
 
     int shown = code;
     if (IsLastingCode(code)) {
@@ -50,7 +54,7 @@ StatusCodeRules::Update StatusCodeRules::OnStatusCode(int code, bool printerJobR
     update.shownCode = shown;
     update.textNumber = TextNumberOf(shown);
     m_shownCode = shown;
-    update.startRead = IsUsableCode(shown) && m_rereadPending && !printerJobRunning;
+    update.startRead = IsUsableCode(shown) && m_rereadPending && !printerJobRunning && !toldAgain;
     return update;
 }
 
@@ -61,6 +65,10 @@ bool StatusCodeRules::StatusReadFinished(const Update& update, int readResult)
     // Only take back what this update showed; a code handled while the read ran stays.
     if (m_shownCode == update.shownCode)
         m_shownCode = update.formerShownCode;
+    // Once the read is over the library tells the current code again. It is shown even
+    // when it repeats the last ordinary code, so that the former status does not stay on
+    // screen and refuse every job.
+    m_takeRepeatedCode = true;
     return false;
 }
 

@@ -65,7 +65,10 @@ public:
     Update OnStatusCode(int code, bool printerJobRunning);
     // The answer of the printer read that an Update asked for. True: show the update's text
     // (the message answers 1). False: the printer could not be read (-67); the former shown
-    // code is back, the status line keeps its last text and the message answers 0.
+    // code is back, the status line keeps its last text and the message answers 0. The next
+    // code is then handled even when it repeats the last ordinary one (the library tells
+    // the current code again after the read); that repeat is shown but starts no read,
+    // while any other usable code tries again.
     bool StatusReadFinished(const Update& update, int readResult);
     // Every printer read that ran (at start, WM_USER+202, or after a status code) reports
     // its result here: a successful one (1) means the settings are current.
@@ -120,4 +123,6 @@ private:
     int m_lastingCode = kNoLastingCode;
     bool m_monitoring = true;
     bool m_rereadPending = true;
+    // After a read that found no readable printer: take the next code even if it repeats.
+    bool m_takeRepeatedCode = false;
 };

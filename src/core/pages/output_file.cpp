@@ -6,6 +6,7 @@
 
 #include <qpu/data_block.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
@@ -168,40 +169,62 @@ OutputLogoKind LogoKindOf(const char* start)
     return kOutputLogoNone;
 }
 
-// Reads the logo file into the logo part (prefix and the whole file). 0 or a failure code.
-int ReadLogoPart(const QString& logoPath, QByteArray* logoPart, OutputLogoKind* kind)
+// A failure of a step that the system's error explains, with that error in words.
+int SystemFailure(int stepCode, const char* what, QString* cause)
+{
+    const int error = errno;
+    *cause = QString::fromLatin1(what) + QStringLiteral(": ") +
+             QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.');
+    errno = error;
+    return FailureCode(stepCode);
+}
+
+int Failure(int code, const char* why, QString* cause)
+{
+    *cause = QString::fromLatin1(why);
+    return code;
+}
+
+constexpr char kLogoUnreadable[] = "The logo file cannot be read";
+constexpr char kOutOfMemory[] = "Out of memory.";
+
+// Reads the logo file into the logo part (prefix and the whole file). 0 or a failure code
+// with its cause.
+int ReadLogoPart(const QString& logoPath, QByteArray* logoPart, OutputLogoKind* kind,
+                 QString* cause)
 {
     const ReadOnlyFile file(logoPath);
     if (!file.isOpen())
-        return FailureCode(kOutputLogoNotOpened);
+        return SystemFailure(kOutputLogoNotOpened, kLogoUnreadable, cause);
     struct stat info = {};
     if (::fstat(file.fd(), &info) != 0)
-        return FailureCode(kOutputReadFailed);
+        return SystemFailure(kOutputReadFailed, kLogoUnreadable, cause);
     if (!S_ISREG(info.st_mode))
-        return kOutputLogoNotOpened;
+        return Failure(kOutputLogoNotOpened, "The logo file is not a regular file.", cause);
+    constexpr char kNoLogo[] = "The logo file holds no logo data of a known kind.";
     const qint64 fileSize = info.st_size;
     if (fileSize < 3)
-        return kOutputLogoRejected;
+        return Failure(kOutputLogoRejected, kNoLogo, cause);
     char start[3] = {};
     if (!file.readAt(0, start, sizeof(start)))
-        return FailureCode(kOutputReadFailed);
+        return SystemFailure(kOutputReadFailed, kLogoUnreadable, cause);
     *kind = LogoKindOf(start);
     if (*kind == kOutputLogoNone)
-        return kOutputLogoRejected;
+        return Failure(kOutputLogoRejected, kNoLogo, cause);
 
     const qint64 partSize = fileSize + qint64(sizeof(kOutputLogoPrefix));
     // The header gives the part's length in 32 bits.
     if (partSize > std::numeric_limits<quint32>::max() ||
         partSize > std::numeric_limits<qsizetype>::max())
-        return kOutputOutOfMemory;
+        return Failure(kOutputOutOfMemory, "The logo file is too large.", cause);
     try {
         logoPart->resize(qsizetype(partSize));
     } catch (const std::bad_alloc&) {
-        return kOutputOutOfMemory;
+        return Failure(kOutputOutOfMemory, kOutOfMemory, cause);
     }
     std::memcpy(logoPart->data(), kOutputLogoPrefix, sizeof(kOutputLogoPrefix));
     if (!file.readAt(0, logoPart->data() + sizeof(kOutputLogoPrefix), fileSize))
-        return FailureCode(kOutputReadFailed);
+        return SystemFailure(kOutputReadFailed, kLogoUnreadable, cause);
     return kOutputFileOk;
 }
 
@@ -242,14 +265,25 @@ OutputFileHeader MakeHeader(const QString& deviceName, const QDateTime& now)
 }
 
 // The output folder must exist and the path must not name anything but a file; what
-// fails after that is a failure to write.
-bool CanCreate(const QString& outputPath)
+// fails after that is a failure to write. Empty when the file can be created, else why not.
+QString WhyNotCreatable(const QString& outputPath)
 {
     const QFileInfo target(outputPath);
+    if (target.isDir())
+        return QStringLiteral("It is a folder, not a file.");
     if (target.exists() && !target.isFile())
-        return false;
-    const QFileInfo folder(target.absolutePath());
-    return folder.isDir();
+        return QStringLiteral("It is not a regular file.");
+    if (!QFileInfo(target.absolutePath()).isDir())
+        return QStringLiteral("The folder does not exist.");
+    return {};
+}
+
+// "cannot write: File too large" reads "Cannot write: File too large."
+QString Sentence(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
 }
 
 } // namespace
@@ -295,37 +329,51 @@ int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QS
                            [] { return QDateTime::currentDateTime(); });
 }
 
-int WriteOutputFileAtShutdown(const QString& logoFilePath, const QString& deviceName,
-                              const QString& outputPath, const PluginDataMgr& dataMgr)
+QString OutputFileFailureLine(const OutputFileFailure& failure)
 {
-    const bool hasLogo = !logoFilePath.isEmpty() && QFileInfo::exists(logoFilePath);
-    return WriteOutputFile(hasLogo ? logoFilePath : QString(), deviceName, outputPath,
-                           hasLogo ? 1 : 0, dataMgr);
+    if (failure.path.isEmpty())
+        return failure.cause;
+    return QDir::toNativeSeparators(failure.path) + QStringLiteral(": ") + failure.cause;
 }
 
-int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QString& outputPath,
-                    int logoFlag, const PluginDataMgr& dataMgr,
-                    const std::function<QDateTime()>& clock)
+int WriteOutputFileAtShutdown(const QString& logoFilePath, const QString& deviceName,
+                              const QString& outputPath, const PluginDataMgr& dataMgr,
+                              OutputFileFailure* failure)
+{
+    const bool hasLogo = !logoFilePath.isEmpty() && QFileInfo::exists(logoFilePath);
+    return WriteOutputFile(
+        hasLogo ? logoFilePath : QString(), deviceName, outputPath, hasLogo ? 1 : 0, dataMgr,
+        [] { return QDateTime::currentDateTime(); }, failure);
+}
+
+namespace {
+
+int WriteOutputFileOrSayWhy(const QString& logoPath, const QString& deviceName,
+                            const QString& outputPath, int logoFlag, const PluginDataMgr& dataMgr,
+                            const std::function<QDateTime()>& clock, OutputFileFailure* why)
 {
     if (outputPath.isEmpty())
-        return kOutputNoPathOrNotFound;
+        return Failure(kOutputNoPathOrNotFound, "No output file was named.", &why->cause);
 
     QByteArray dataPart;
     OutputLogoKind logoKind = kOutputLogoNone;
     if (logoFlag == 1) {
-        const int result = ReadLogoPart(logoPath, &dataPart, &logoKind);
-        if (result != kOutputFileOk)
+        const int result = ReadLogoPart(logoPath, &dataPart, &logoKind, &why->cause);
+        if (result != kOutputFileOk) {
+            why->path = logoPath;
             return result;
+        }
     }
     const quint32 logoLength = quint32(dataPart.size());
 
     QByteArray commands;
     if (!BuildOutputCommandPart(dataMgr, &commands))
-        return kOutputReadFailed;
+        return Failure(kOutputReadFailed, "The print settings that the file carries are missing.",
+                       &why->cause);
     try {
         dataPart += commands;
     } catch (const std::bad_alloc&) {
-        return kOutputOutOfMemory;
+        return Failure(kOutputOutOfMemory, kOutOfMemory, &why->cause);
     }
 
     OutputFileHeader header =
@@ -336,15 +384,35 @@ int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QS
     qToLittleEndian<quint32>(quint32(commands.size()), &header.commandLength);
     qToLittleEndian<quint32>(Crc32Bzip2(dataPart), &header.dataCrc);
 
-    if (!CanCreate(outputPath))
+    why->cause = WhyNotCreatable(outputPath);
+    if (!why->cause.isEmpty())
         return kOutputCannotCreate;
     QByteArray file;
     try {
         file = QByteArray(reinterpret_cast<const char*>(&header), sizeof(header)) + dataPart;
     } catch (const std::bad_alloc&) {
-        return kOutputOutOfMemory;
+        return Failure(kOutputOutOfMemory, kOutOfMemory, &why->cause);
     }
-    if (!platform::WriteFileAtomically(outputPath, file))
+    QString error;
+    if (!platform::WriteFileAtomically(outputPath, file, &error)) {
+        why->cause = Sentence(error);
         return kOutputWriteFailed;
+    }
     return kOutputFileOk;
+}
+
+} // namespace
+
+int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QString& outputPath,
+                    int logoFlag, const PluginDataMgr& dataMgr,
+                    const std::function<QDateTime()>& clock, OutputFileFailure* failure)
+{
+    OutputFileFailure ignored;
+    OutputFileFailure& why = failure != nullptr ? *failure : ignored;
+    why = {outputPath, {}};
+    const int result =
+        WriteOutputFileOrSayWhy(logoPath, deviceName, outputPath, logoFlag, dataMgr, clock, &why);
+    if (result == kOutputFileOk)
+        why = {};
+    return result;
 }

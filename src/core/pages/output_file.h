@@ -74,6 +74,16 @@ inline constexpr int kOutputOutOfMemory = -11;
 inline constexpr char kOutputLogoPrefix[10] = {0x1D, 0x28, 0x4C, 0x05, 0x00,
                                                0x30, 0x41, 0x43, 0x4C, 0x52};
 
+// Which file a write that failed concerns (the output file, or the logo file that could not
+// be read) and why, in words (English): the second line of the message that shutdown shows.
+struct OutputFileFailure
+{
+    QString path;
+    QString cause;
+};
+// "<path>: <cause>", or the cause alone when no file is concerned.
+QString OutputFileFailureLine(const OutputFileFailure& failure);
+
 // CRC-32/BZIP2: polynomial 0x04C11DB7, not reflected, initial value and final XOR
 // 0xFFFFFFFF.
 quint32 Crc32Bzip2(const QByteArray& data);
@@ -91,9 +101,11 @@ int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QS
                     int logoFlag, const PluginDataMgr& dataMgr);
 // What shutdown does in start mode 4: the logo file goes into the output file when it
 // exists (flag 1), otherwise the file is written without a logo (no path, flag 0).
+// failure (when given) says what went wrong; it is cleared on success.
 int WriteOutputFileAtShutdown(const QString& logoFilePath, const QString& deviceName,
-                              const QString& outputPath, const PluginDataMgr& dataMgr);
+                              const QString& outputPath, const PluginDataMgr& dataMgr,
+                              OutputFileFailure* failure = nullptr);
 // The same with the local date and time taken from clock, for tests.
 int WriteOutputFile(const QString& logoPath, const QString& deviceName, const QString& outputPath,
                     int logoFlag, const PluginDataMgr& dataMgr,
-                    const std::function<QDateTime()>& clock);
+                    const std::function<QDateTime()>& clock, OutputFileFailure* failure = nullptr);

@@ -216,7 +216,9 @@ std::vector<DriverPrinterRow> BuildDriverRows(const QList<SpoolerPrinter>& print
         }
         DriverPrinterRow row;
         row.printerName = printer.printerName;
-        for (int i = 0; i < ports.Count(); ++i) {
+        // A queue without a port names none; every ordinary port has an empty driver port
+        // path and must not be taken for it.
+        for (int i = 0; !printer.portName.isEmpty() && i < ports.Count(); ++i) {
             if (LastPathComponent(FixedText(ports.At(i)->driverPortPath)) == printer.portName) {
                 row.port = ports.At(i);
                 break;

@@ -120,7 +120,8 @@ std::unique_ptr<PortInfo> MakeDriverPrinterRecord(const QString& portName,
 // The rows of driver mode: each queue whose name equals printerNameFilter (when that is
 // not empty), whose driver name contains driverNameFilter and " Receipt5" or " Label5",
 // with the first library port whose driver port path ends in the queue's port, or a
-// record of its own.
+// record of its own. A queue without a port (its device URI gives none) gets a record of
+// its own.
 std::vector<DriverPrinterRow> BuildDriverRows(const QList<SpoolerPrinter>& printers,
                                               const PortList& ports,
                                               const QString& driverNameFilter,

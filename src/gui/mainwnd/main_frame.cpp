@@ -5,6 +5,7 @@
 #include "comm/comm_lib_binding.h"
 #include "comm/comm_state_dlg.h"
 #include "mainwnd/about_dlg.h"
+#include "mainwnd/main_window_size.h"
 #include "mainwnd/util_dummy_view.h"
 #include "mainwnd/util_menu_view.h"
 #include "mainwnd/util_splitter_wnd.h"
@@ -21,6 +22,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 
 #include <cstdlib>
 #include <mutex>
@@ -65,6 +67,19 @@ CMainFrame::CMainFrame(AppState* state, QWidget* parent)
     addAction(about);
 
     BuildPanes();
+    CenterOnScreen();
+}
+
+void CMainFrame::RestoreSize(const QSize& size)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize available = screen != nullptr ? screen->availableGeometry().size() : QSize();
+    resize(mainwnd::FitWindowSize(size, minimumSize(), available));
+    CenterOnScreen();
+}
+
+void CMainFrame::CenterOnScreen()
+{
     if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
@@ -141,7 +156,7 @@ void CMainFrame::SetStatusView(QWidget* view)
         delete old;
     }
     if (auto* statusView = dynamic_cast<IFrameStatusView*>(view))
-        statusView->SetPrinterJobQuery([this] { return m_progressDialog != nullptr; });
+        statusView->SetPrinterJobQuery([this] { return m_progressRunning; });
     {
         const std::lock_guard<std::mutex> lock(m_statusRelay->mutex);
         m_statusRelay->view = view;
@@ -310,6 +325,13 @@ CCommStateDlg* CMainFrame::CreateProgressDialog(QWidget* parent)
     m_texts.GetString(kProgressCaptionNumber, caption);
     dialog->setWindowTitle(caption);
     m_progressDialog = dialog;
+    // A job runner asks for the dialog and runs it (WM_USER+101) without returning to the
+    // event loop in between. A dialog still not run when the loop comes back belongs to a
+    // job that could not start: it is released.
+    QTimer::singleShot(0, this, [this, created = QPointer<CCommStateDlg>(dialog)] {
+        if (created && !m_progressRunning && m_progressDialog == created)
+            delete created.data();
+    });
     return dialog;
 }
 

@@ -77,6 +77,10 @@ public:
     CUtilSplitterWnd* OuterSplitter() const { return m_outer; }
     CUtilSplitterWnd* InnerSplitter() const { return m_inner; }
 
+    // Takes the size the window had in an earlier run, kept within the minimum size and
+    // the screen, and centres the window on the screen.
+    void RestoreSize(const QSize& size);
+
     // The size that the menu list needs, set by the menu view before it calls LayoutPanes.
     void SetMenuSize(int width, int height);
     int MenuWidth() const { return m_menuWidth; }
@@ -102,7 +106,8 @@ public:
     static int32_t StatusCallback(int32_t status, void* context);
 
     // WM_USER+100: creates the progress dialog hidden, as a child of parent (null: the
-    // frame); returns it, or null while another one runs.
+    // frame); returns it, or null while another one runs. A dialog that is not run before
+    // the event loop comes back (its job could not start) is released then.
     CCommStateDlg* CreateProgressDialog(QWidget* parent);
     // WM_USER+101: runs the created dialog modally for the request, with window (null: the
     // frame) disabled meanwhile; 0, or -1 when no dialog was created or the request has no
@@ -128,6 +133,7 @@ private:
 
     void OpenTexts();
     void BuildPanes();
+    void CenterOnScreen();
     bool HandleWindowMessage(qpu::WindowMessageEvent& message);
     CommLibTable* CommLib() const;
     void RegisterStatusProc();

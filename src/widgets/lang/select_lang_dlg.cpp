@@ -3,7 +3,7 @@
 #include "app/fixed_text.h"
 #include "lang/apply_lang_texts.h"
 #include "lang/control_lookup.h"
-#include "platform/profile.h"
+#include "lang/language_setting.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -131,9 +131,8 @@ bool SaveLanguageChoice(const AppState& state)
     if (programFolder.isEmpty()) {
         return false;
     }
-    return platform::WritePrivateProfileString(QStringLiteral("LANGUAGE"), QStringLiteral("LANGID"),
-                                               FixedText(state.languageIdText),
-                                               programFolder + QStringLiteral("SETTING.INI"));
+    return SaveLanguageIdText(programFolder + QStringLiteral("SETTING.INI"), UserSettingIniPath(),
+                              FixedText(state.languageIdText));
 }
 
 } // namespace lang

@@ -67,9 +67,10 @@ namespace lang {
 // value, so 0x0409 is "0409", 0x1 is "0001" and -1 is "FFFFFFFF".
 QString FormatLanguageId(int langId);
 
-// Writes the language identifier text of state to section "LANGUAGE", key "LANGID" of
-// SETTING.INI in the program folder of state. False when the file could not be written
-// (it is then left as it was) or state names no program folder.
+// Keeps the language identifier text of state (section "LANGUAGE", key "LANGID"): in
+// SETTING.INI of the program folder of state, or, when the user cannot write that folder,
+// in the user's own SETTING.INI (lang/language_setting.h). False when it could be written
+// nowhere or state names no program folder.
 bool SaveLanguageChoice(const AppState& state);
 
 } // namespace lang

@@ -245,13 +245,54 @@ TEST(StatusCodeRules, WrongPrinterTakesBackTheShownCode)
     EXPECT_EQ(rules.ShownCode(), 1);
     EXPECT_TRUE(rules.NeedsReread());
     EXPECT_TRUE(StatusCodeRules::RefusesPrinterJobs(rules.ShownCode()));
-    EXPECT_EQ(rules.LastOrdinaryCode(), 0);
 
     const StatusCodeRules::Update retry = rules.OnStatusCode(19, kIdle);
     EXPECT_TRUE(retry.startRead);
     EXPECT_TRUE(FinishRead(rules, retry, 1));
     EXPECT_EQ(rules.ShownCode(), 19);
     EXPECT_FALSE(rules.NeedsReread());
+}
+
+// After a read that found no readable printer the library tells the current code again
+// (the status procedure is registered anew behind the progress dialog). That Online must
+// be shown, so that page jobs are no longer refused, without running straight into the
+// same failing read; the next usable code after an unusable one reads again.
+TEST(StatusCodeRules, OnlineAfterAFailedReadIsShownAndAllowsTheNextRead)
+{
+    for (const int before : {1, 16, 30}) {
+        SCOPED_TRACE(before);
+        StatusCodeRules rules = ReadAtStart();
+        rules.OnStatusCode(before, kIdle);
+        const StatusCodeRules::Update update = rules.OnStatusCode(0, kIdle);
+        ASSERT_TRUE(update.startRead);
+        EXPECT_FALSE(FinishRead(rules, update, -67));
+        EXPECT_TRUE(StatusCodeRules::RefusesPrinterJobs(rules.ShownCode()));
+
+        const StatusCodeRules::Update again = rules.OnStatusCode(0, kIdle);
+        EXPECT_TRUE(again.handled);
+        EXPECT_EQ(again.shownCode, 0);
+        EXPECT_FALSE(again.startRead);
+        EXPECT_FALSE(StatusCodeRules::RefusesPrinterJobs(rules.ShownCode()));
+        EXPECT_TRUE(rules.NeedsReread());
+        // From here on a repeated Online is the same code again.
+        EXPECT_FALSE(rules.OnStatusCode(0, kIdle).handled);
+
+        rules.OnStatusCode(1, kIdle);
+        const StatusCodeRules::Update back = rules.OnStatusCode(0, kIdle);
+        EXPECT_TRUE(back.startRead);
+        EXPECT_TRUE(FinishRead(rules, back, 1));
+        EXPECT_FALSE(rules.NeedsReread());
+    }
+    // The same after a failed read that a lasting condition's end started.
+    StatusCodeRules rules = ReadAtStart();
+    rules.OnStatusCode(12, kIdle);
+    rules.OnStatusCode(1, kIdle);
+    rules.OnStatusCode(0, kIdle);
+    const StatusCodeRules::Update ended = rules.OnStatusCode(100, kIdle);
+    ASSERT_TRUE(ended.startRead);
+    EXPECT_FALSE(FinishRead(rules, ended, -67));
+    EXPECT_EQ(rules.ShownCode(), 12);
+    EXPECT_EQ(rules.OnStatusCode(0, kIdle).shownCode, 0);
 }
 
 TEST(StatusCodeRules, OtherReadFailuresShowTheNewCodeAndKeepTheRequest)

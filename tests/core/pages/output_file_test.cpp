@@ -11,10 +11,17 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <ostream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// Texts in failure messages as text, not as code units.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -287,6 +294,67 @@ TEST_F(OutputFileTest, OutputPathFailures)
     EXPECT_EQ(WriteOutputFile(QString(), "QP-R60", m_dir.path(), 0, m_mgr, FixedClock), -2);
 }
 
+// Every failure names the file it concerns and says why in words, for the second line of
+// the message that shutdown shows.
+TEST_F(OutputFileTest, FailuresNameTheFileAndTheCause)
+{
+    const QString folder = Path("folder.qlg");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    struct Case
+    {
+        const char* what;
+        QString logo; // used with flag 1 when not empty
+        QString output;
+        bool withBlock;
+        int result;
+        QString path;
+        const char* cause;
+    };
+    const QString rejected = WriteLogo(Hex("1B4000"));
+    const Case cases[] = {
+        {"no output file", {}, {}, true, -1, {}, "No output file was named."},
+        {"missing folder",
+         {},
+         Path("no/out.dat"),
+         true,
+         -2,
+         Path("no/out.dat"),
+         "The folder does not exist."},
+        {"folder as output", {}, folder, true, -2, folder, "It is a folder, not a file."},
+        {"no print settings",
+         {},
+         OutputPath(),
+         false,
+         -4,
+         OutputPath(),
+         "The print settings that the file carries are missing."},
+        {"missing logo", Path("gone.qlg"), OutputPath(), true, -1, Path("gone.qlg"),
+         "The logo file cannot be read: No such file or directory."},
+        {"logo is a folder", folder, OutputPath(), true, -3, folder,
+         "The logo file is not a regular file."},
+        {"unknown logo", rejected, OutputPath(), true, -9, rejected,
+         "The logo file holds no logo data of a known kind."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PluginDataMgr empty;
+        OutputFileFailure failure;
+        EXPECT_EQ(WriteOutputFile(c.logo, "QP-R60", c.output, c.logo.isEmpty() ? 0 : 1,
+                                  c.withBlock ? m_mgr : empty, FixedClock, &failure),
+                  c.result);
+        EXPECT_EQ(failure.path, c.path);
+        EXPECT_EQ(failure.cause, QString::fromLatin1(c.cause));
+        EXPECT_FALSE(QFile::exists(OutputPath()));
+    }
+    OutputFileFailure none{QStringLiteral("x"), QStringLiteral("y")};
+    ASSERT_EQ(WriteOutputFile({}, "QP-R60", OutputPath(), 0, m_mgr, FixedClock, &none), 0);
+    EXPECT_TRUE(none.path.isEmpty());
+    EXPECT_TRUE(none.cause.isEmpty());
+    EXPECT_EQ(OutputFileFailureLine({Path("o.dat"), QStringLiteral("Why.")}),
+              QDir::toNativeSeparators(Path("o.dat")) + QStringLiteral(": Why."));
+    EXPECT_EQ(OutputFileFailureLine({{}, QStringLiteral("Why.")}), QStringLiteral("Why."));
+}
+
 TEST_F(OutputFileTest, ReplacesAnOldFileAndLeavesNoTemporaryFile)
 {
     {
@@ -315,7 +383,13 @@ TEST_F(OutputFileTest, FailedWriteKeepsTheOldFile)
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit = {8192, 8192};
         setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(Write(logo, 1) == -5 ? 0 : 1);
+        OutputFileFailure failure;
+        const int result =
+            WriteOutputFile(logo, "QP-R60", OutputPath(), 1, m_mgr, FixedClock, &failure);
+        _exit(result == -5 && failure.path == OutputPath() &&
+                      failure.cause.contains(QLatin1String("File too large"))
+                  ? 0
+                  : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -4,6 +4,7 @@
 #include "printers/printer_select_logic.h"
 
 #include "lang/lang_res_store.h"
+#include "printers/cups_spooler.h"
 #include "printers/printer_spooler.h"
 #include "select_test_support.h"
 
@@ -268,6 +269,28 @@ TEST(DriverRows, FiltersQueuesAndFindsTheirLibraryPorts)
     ASSERT_EQ(one.size(), 1u);
     EXPECT_EQ(one[0].printerName, u"Back");
     EXPECT_TRUE(BuildDriverRows(queues, ports, filter, QStringLiteral("back")).empty());
+}
+
+// A queue whose device URI gives no port (it ends in '/', or the queue has none) names no
+// port: it must not be bound to an ordinary port, whose driver port path is empty too.
+TEST(DriverRows, QueueWithoutPortMatchesNoLibraryPort)
+{
+    ScriptedLibrary lib;
+    lib.ports = {MakePort(QStringLiteral("COM"), QStringLiteral("ttyS0")),
+                 MakePort(QStringLiteral("NET"), QStringLiteral("127.0.0.1"),
+                          QStringLiteral("QP-R60"), QStringLiteral("lpd://host/queue/"))};
+    PortList ports;
+    ASSERT_EQ(ports.Enumerate(lib.Table()), QPC_OK);
+    for (const QString& deviceUri : {QStringLiteral("lpd://host/queue/"), QString()}) {
+        const QList<SpoolerPrinter> queues = {{QStringLiteral("Queue"),
+                                               CupsPrinterSpooler::PortOfDeviceUri(deviceUri),
+                                               QStringLiteral("VORKA QP-R60 Receipt5")}};
+        const auto rows = BuildDriverRows(queues, ports, QString::fromUtf16(kDriverNameFilter), {});
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_TRUE(rows[0].owned)
+            << "bound to " << FixedText(rows[0].port->portName).toStdString();
+        EXPECT_EQ(FixedText(rows[0].port->interfaceKeyword), u"");
+    }
 }
 
 TEST(ListedRows, OutsideDriverModeOnlyTheServedModelExactly)

@@ -5,6 +5,7 @@
 #include "mainwnd/about_dlg.h"
 #include "mainwnd/main_frame.h"
 #include "pages/plugin_data_mgr.h"
+#include "pages/printer_job_runner.h"
 #include "platform/manual_reset_event.h"
 #include "screenshots.h"
 
@@ -204,6 +205,29 @@ TEST(MainFrameProgress, RequestWithoutDoneEventIsRefused)
     EXPECT_TRUE(dialog.isNull());
     EXPECT_EQ(frame.RunProgressDialog(nullptr, nullptr), -1);
     EXPECT_TRUE(frame.isEnabled());
+}
+
+// A job whose worker cannot start after the dialog was created (WM_USER+100) leaves no
+// dialog behind in the frame, and the status view does not go on taking a job for running:
+// the next usable status reads the printer again.
+TEST(MainFrameProgress, JobThatCannotStartLeavesNoDialogAndNoRunningJob)
+{
+    struct UnstartableThread : JobThread
+    {
+        bool Create(Routine) override { return false; }
+    };
+    CMainFrame frame(nullptr);
+    auto* view = new RecordingView;
+    frame.SetStatusView(view);
+    JobThreadRecord record;
+    record.threadFactory = [] { return std::make_unique<UnstartableThread>(); };
+    EXPECT_EQ(RunPrinterJob(&frame, nullptr, record, [] { return 1; }), kJobStartRefused);
+    ASSERT_TRUE(view->jobRunning);
+    EXPECT_FALSE(view->jobRunning());
+    // Released once the job runner has returned to the event loop.
+    QApplication::processEvents();
+    EXPECT_EQ(frame.ProgressDialog(), nullptr);
+    EXPECT_TRUE(frame.findChildren<CCommStateDlg*>().isEmpty());
 }
 
 TEST(MainFrameProgress, ShortJobNeverShowsTheDialog)

@@ -8,6 +8,7 @@
 #include "mainwnd/util_splitter_wnd.h"
 #include "mainwnd/util_status_view.h"
 #include "platform/activation_channel.h"
+#include "platform/manual_reset_event.h"
 
 #include <gtest/gtest.h>
 
@@ -312,14 +313,24 @@ TEST(MainFrameStatus, MonitoringRefreshesHandsOverTheListAndRegistersTheCallback
     EXPECT_EQ(FakeCommLib::unregisterCalls, 2);
 }
 
-TEST(MainFrameStatus, StatusViewLearnsWhileTheProgressDialogExists)
+// A job runs while its dialog runs; a dialog that was created but never run (its job could
+// not start) is no running job.
+TEST(MainFrameStatus, StatusViewLearnsWhileTheProgressDialogRuns)
 {
     FrameFixture f;
     ASSERT_TRUE(f.view->jobRunning);
     EXPECT_FALSE(f.view->jobRunning());
     ASSERT_NE(f.frame->CreateProgressDialog(nullptr), nullptr);
-    EXPECT_TRUE(f.view->jobRunning());
-    delete f.frame->ProgressDialog();
+    EXPECT_FALSE(f.view->jobRunning());
+    platform::ManualResetEvent done;
+    bool runningInside = false;
+    QTimer::singleShot(50, f.frame.get(), [&] {
+        runningInside = f.view->jobRunning();
+        done.set();
+    });
+    ProgressRequest request{done.native(), nullptr, QPU_PROGRESS_ANIMATION_TWO_WAY, 1};
+    EXPECT_EQ(f.frame->RunProgressDialog(&request, nullptr), 0);
+    EXPECT_TRUE(runningInside);
     EXPECT_FALSE(f.view->jobRunning());
 }
 

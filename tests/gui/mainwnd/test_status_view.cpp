@@ -252,15 +252,35 @@ TEST_F(StatusViewTest, EndOfALastingConditionShowsTheLastOrdinaryCodeAgain)
 
 TEST_F(StatusViewTest, SameOrdinaryCodeTwiceIsHandledOnce)
 {
-    m_bench.Reads().results = {-67, -67};
+    m_bench.Reads().results = {0, 0};
     auto view = ReadyView();
     view->HandleStatusCode(1);
-    EXPECT_EQ(view->HandleStatusCode(0), 0); // read started, printer not readable
+    EXPECT_EQ(view->HandleStatusCode(0), 1); // read started, some settings not read
     EXPECT_EQ(m_bench.Reads().reads.size(), 1u);
     // The same code again: no second read although the fresh read is still due.
     EXPECT_EQ(view->HandleStatusCode(0), 1);
     EXPECT_EQ(m_bench.Reads().reads.size(), 1u);
     EXPECT_TRUE(view->Rules().NeedsReread());
+}
+
+// The status procedure is registered anew after the read's progress dialog and is told
+// the current code: after a read that found no readable printer that Online is shown, and
+// page jobs and the next read run again.
+TEST_F(StatusViewTest, OnlineAfterAFailedReadIsShownAndAllowsTheNextRead)
+{
+    m_bench.Reads().results = {-67, 1};
+    auto view = ReadyView();
+    view->HandleStatusCode(1);
+    EXPECT_EQ(view->HandleStatusCode(0), 0);
+    EXPECT_EQ(ControlText(*view, kStatusLine), "Status: Offline");
+    EXPECT_EQ(view->HandleStatusCode(0), 1);
+    EXPECT_EQ(ControlText(*view, kStatusLine), "Status: Online");
+    int32_t shown = -2;
+    qpu::SendWindowMessage(view.get(), QPU_WM_STATUS_QUERY, reinterpret_cast<intptr_t>(&shown), 0);
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(m_bench.Reads().reads.size(), 1u);
+    EXPECT_EQ(qpu::SendWindowMessage(view.get(), QPU_WM_STATUS_FRESH_READ, 0, 0), 1);
+    EXPECT_FALSE(view->Rules().NeedsReread());
 }
 
 TEST_F(StatusViewTest, UnknownCodeAsksForAFreshReadAtTheNextUsableStatus)

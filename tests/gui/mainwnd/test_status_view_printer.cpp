@@ -8,6 +8,7 @@
 #include "mainwnd/printer_setting_reader.h"
 #include "pages/printer_setting_view.h"
 #include "platform/library.h"
+#include "platform/manual_reset_event.h"
 
 #include "emulator_process.h"
 #include "screenshots.h"
@@ -151,9 +152,16 @@ TEST(StatusViewInFrame, ReadsWaitWhileTheFrameRunsItsProgressDialog)
     FrameBench f(bench);
     f.view->SetEntryList(&bench.Entries());
     f.view->HandleStatusCode(1);
-    // A page created the progress dialog for its own job.
+    // A page runs its own job behind the frame's progress dialog; the printer comes back
+    // meanwhile.
     ASSERT_NE(f.frame.CreateProgressDialog(nullptr), nullptr);
-    f.view->HandleStatusCode(0);
+    platform::ManualResetEvent done;
+    QTimer::singleShot(50, &f.frame, [&] {
+        f.view->HandleStatusCode(0);
+        done.set();
+    });
+    ProgressRequest request{done.native(), nullptr, QPU_PROGRESS_ANIMATION_TWO_WAY, 1};
+    ASSERT_EQ(f.frame.RunProgressDialog(&request, nullptr), 0);
     EXPECT_TRUE(bench.Reads().reads.empty());
     EXPECT_EQ(ControlText(*f.view, kStatusLine), "Status: Online");
 }
