@@ -9,7 +9,8 @@
 # - starts qpr60-emulator on 127.0.0.1 (port $QPU_EMULATOR_PORT, default: a free port) and
 #   registers that port with the communication library;
 # - keeps every setting under build/run/ (QP60UTIL_COMMON_APPDATA, QP60UTIL_USER_APPDATA,
-#   XDG_RUNTIME_DIR), so the settings of a real installation are never touched; network
+#   XDG_RUNTIME_DIR, XDG_CONFIG_HOME), so the settings of a real installation and of your
+#   own account are never touched; network
 #   discovery only asks 127.0.0.1;
 # - starts build/app/qp60util. Without a display it runs under xvfb-run and saves a
 #   picture of the screen to build/run/screenshot.png after $QPU_SCREENSHOT_DELAY seconds
@@ -32,11 +33,12 @@ fi
 cmake --build "$build" -j2 --target qp60util qpr60-emulator QPComm PrtInfMgrDLL \
     QpuPrintSettings QpuMemorySwitch QpuPrinterInfo stage_data qpu_screen_grab
 
-mkdir -p "$run/appdata" "$run/userdata" "$run/xdg"
+mkdir -p "$run/appdata" "$run/userdata" "$run/xdg" "$run/config"
 chmod 700 "$run/xdg"
 export QP60UTIL_COMMON_APPDATA="$run/appdata"
 export QP60UTIL_USER_APPDATA="$run/userdata"
 export XDG_RUNTIME_DIR="$run/xdg"
+export XDG_CONFIG_HOME="$run/config"
 export QPCOMM_DISCOVERY_ADDR=127.0.0.1
 
 emulator_pid=""

@@ -203,7 +203,8 @@ perl -e '
 utility_env=(env -u LD_LIBRARY_PATH -u QP60UTIL_TEST_HOOK -u QP60UTIL_TEST_IDENTITY
     QT_QPA_PLATFORM=offscreen QPCOMM_DISCOVERY_ADDR=127.0.0.1
     QP60UTIL_COMMON_APPDATA="$run/appdata" QP60UTIL_USER_APPDATA="$run/userdata"
-    XDG_RUNTIME_DIR="$run/xdg" QP60UTIL_SYSCONF="$run/sysconf" TMPDIR="$run")
+    XDG_RUNTIME_DIR="$run/xdg" XDG_CONFIG_HOME="$run/config" QP60UTIL_SYSCONF="$run/sysconf"
+    TMPDIR="$run")
 "${utility_env[@]}" "$root/usr/bin/qp60util" "/mF$run/out.dat" >"$run/utility.out" 2>"$run/utility.err" &
 utility=$!
 pids+=("$utility")
