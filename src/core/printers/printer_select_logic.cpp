@@ -8,6 +8,11 @@
 
 #include <qpu/app_state.h>
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
 #include <algorithm>
 #include <array>
 
@@ -254,6 +259,49 @@ std::vector<ListRow> ListedRows(bool driverMode, const std::vector<DriverPrinter
         }
     }
     return rows;
+}
+
+namespace {
+
+QString LastPrinterFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/qp60util/last_printer.ini");
+}
+
+} // namespace
+
+bool RememberLastPrinter(const LastPrinter& printer)
+{
+    const QString path = LastPrinterFile();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QSettings file(path, QSettings::IniFormat);
+    file.setValue(QStringLiteral("LastPrinter/Interface"), printer.keyword);
+    file.setValue(QStringLiteral("LastPrinter/Port"), printer.portName);
+    file.sync();
+    return file.status() == QSettings::NoError;
+}
+
+LastPrinter RecalledLastPrinter()
+{
+    const QString path = LastPrinterFile();
+    if (!QFileInfo::exists(path))
+        return {};
+    const QSettings file(path, QSettings::IniFormat);
+    return {file.value(QStringLiteral("LastPrinter/Interface")).toString(),
+            file.value(QStringLiteral("LastPrinter/Port")).toString()};
+}
+
+int RowOfPrinter(const std::vector<ListRow>& rows, const LastPrinter& printer)
+{
+    if (printer.portName.isEmpty())
+        return -1;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].keyword == printer.keyword && rows[i].portName == printer.portName)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 } // namespace printer_select
