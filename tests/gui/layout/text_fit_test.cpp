@@ -140,8 +140,8 @@ private:
         const QRect room = label->contentsRect().adjusted(label->margin(), label->margin(),
                                                           -label->margin(), -label->margin());
         if (label->wordWrap()) {
-            const QRect needed = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20),
-                                                      Qt::TextWordWrap, text);
+            const QRect needed =
+                metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20), Qt::TextWordWrap, text);
             Width(label, text, needed.width(), room.width());
             if (needed.height() > room.height())
                 Fail(label, text,
@@ -183,9 +183,8 @@ private:
         option.lineWidth = 1;
         option.textAlignment = box->alignment();
         option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-        const QRect label =
-            box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel,
-                                         box);
+        const QRect label = box->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                         QStyle::SC_GroupBoxLabel, box);
         Width(box, text, box->fontMetrics().horizontalAdvance(text),
               std::min(label.width(), box->width() - std::max(0, label.x())));
         Inside(box, text);
@@ -199,8 +198,7 @@ private:
         for (int section = 0; section < header->count(); ++section) {
             if (header->isSectionHidden(section))
                 continue;
-            const QString text =
-                header->model()->headerData(section, Qt::Horizontal).toString();
+            const QString text = header->model()->headerData(section, Qt::Horizontal).toString();
             if (text.isEmpty())
                 continue;
             const int needed = header->fontMetrics().horizontalAdvance(text) + 2 * margin;
@@ -271,9 +269,8 @@ QStringList CheckSelectDialog(int languageId)
     PrepareState(state, languageId);
     CPrinterSelectDlg dialog;
     dialog.SetState(state);
-    dialog.SetMessageHandler([](QWidget*, CPrinterSelectDlg::MessageKind, const QString&) {
-        return false;
-    });
+    dialog.SetMessageHandler(
+        [](QWidget*, CPrinterSelectDlg::MessageKind, const QString&) { return false; });
     return CheckWindow(&dialog);
 }
 
@@ -348,8 +345,7 @@ TEST(TextFit, EveryPageAndDialogShowsItsFullTextsInEachLanguage)
         {"add port parallel", [](int id) { return CheckAddPortDialog(id, addport::kParallel); }},
         {"add port USB", [](int id) { return CheckAddPortDialog(id, addport::kUsb); }},
         {"add port Ethernet", [](int id) { return CheckAddPortDialog(id, addport::kEthernet); }},
-        {"add port Bluetooth",
-         [](int id) { return CheckAddPortDialog(id, addport::kBluetooth); }},
+        {"add port Bluetooth", [](int id) { return CheckAddPortDialog(id, addport::kBluetooth); }},
         {"language choice", CheckLanguageDialog},
         {"pairing progress",
          [](int id) { return CheckToolProgress(id, CToolProgressDlg::kPairing); }},
