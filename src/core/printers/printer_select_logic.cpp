@@ -4,6 +4,7 @@
 #include "app/model_profile.h"
 #include "comm/comm_lib_binding.h"
 #include "lang/lang_res_store.h"
+#include "platform/special_folders.h"
 #include "printers/printer_spooler.h"
 
 #include <qpu/app_state.h>
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <array>
@@ -265,8 +265,7 @@ namespace {
 
 QString LastPrinterFile()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/qp60util/last_printer.ini");
+    return platform::UserAppDataFolder() + QStringLiteral("/VORKA/QP60Utl/last_printer.ini");
 }
 
 } // namespace

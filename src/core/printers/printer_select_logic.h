@@ -142,8 +142,9 @@ std::vector<ListRow> ListedRows(bool driverMode, const std::vector<DriverPrinter
                                 const PortList& ports);
 
 // The printer chosen last (interface keyword and port name), kept for the user in
-// qp60util/last_printer.ini of the user's configuration folder ($XDG_CONFIG_HOME, else
-// ~/.config), so that the dialog selects it again next time.
+// VORKA/QP60Utl/last_printer.ini of the user's application data folder
+// ($QP60UTIL_USER_APPDATA, else $XDG_DATA_HOME, else ~/.local/share), so that the dialog
+// selects it again next time.
 struct LastPrinter
 {
     QString keyword;

@@ -524,8 +524,10 @@ PortSetting CCommunicationSettingDlg::ReadChoice()
         }
         break;
     case kEthernet:
-        m_lastAddress = m_address->Address();
-        setting.address = m_lastAddress;
+        // An address with a part above 255 is refused before it becomes the last one.
+        setting.address = m_address->Address();
+        if (m_address->OutOfRangePart().isEmpty())
+            m_lastAddress = setting.address;
         break;
     case kParallel:
     case kBluetooth:

@@ -67,8 +67,8 @@ struct Printers
         qputenv("XDG_RUNTIME_DIR", root.filePath(QStringLiteral("run")).toUtf8());
         qputenv("QPCOMM_DISCOVERY_ADDR", "127.0.0.1");
         qputenv("QPCOMM_TIMEOUT_MS", "400");
-        // The printer chosen last is remembered in the user's configuration folder.
-        qputenv("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")).toUtf8());
+        // The printer chosen last is remembered in the user's application data.
+        qputenv("QP60UTIL_USER_APPDATA", root.filePath(QStringLiteral("user")).toUtf8());
         portsFile = root.filePath(QStringLiteral("appdata/VORKA/QPComm/ports.dat"));
 
         const std::string pty = (devDir + QStringLiteral("/ttyQP0")).toStdString();
@@ -117,7 +117,7 @@ protected:
     {
         ASSERT_TRUE(s_startError.isEmpty()) << s_startError.toStdString();
         QFile::remove(g_printers->portsFile);
-        QDir(g_printers->root.filePath(QStringLiteral("config"))).removeRecursively();
+        QDir(g_printers->root.filePath(QStringLiteral("user"))).removeRecursively();
         ASSERT_TRUE(m_program.isValid());
         QFile::copy(QStringLiteral(QPU_SOURCE_DIR "/data/program/SETTING.INI"),
                     m_program.filePath(QStringLiteral("SETTING.INI")));
