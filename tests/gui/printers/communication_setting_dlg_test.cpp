@@ -1167,7 +1167,7 @@ TEST_F(AddPortDialog, ATypedDevicePathIsCheckedAsTheLibraryChecksDriverPaths)
 }
 
 // ---------------------------------------------------------------------------------------
-// Pictures for people: every layout and both progress windows, English and Japanese.
+// Pictures for people: every layout and both progress windows, English, German and Japanese.
 
 TEST_F(AddPortDialog, Screenshots)
 {
@@ -1184,7 +1184,7 @@ TEST_F(AddPortDialog, Screenshots)
     g->system->AddScript("opt/VORKA/QP Bluetooth Connector/QPBluetoothConnector.exe");
     g->system->AddScript("opt/VORKA/VorkaNet Config V4/VNConfig.exe");
     const char* names[] = {"serial", "parallel", "usb", "ethernet", "bluetooth"};
-    for (const int langId : {0x0409, 0x0411}) {
+    for (const int langId : {0x0409, 0x0407, 0x0411}) {
         SetLanguage(langId);
         const QString lang = QStringLiteral("%1").arg(langId, 4, 16, QLatin1Char('0'));
         auto dialog = Open();

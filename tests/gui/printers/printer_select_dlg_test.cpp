@@ -627,7 +627,8 @@ TEST_F(PrinterSelectDlgTest, Screenshots)
     Register(MakePort(QStringLiteral("COM"), QStringLiteral("ttyQP0")));
     Register(MakePort(QStringLiteral("USB"), QStringLiteral("lp0")));
     Register(MakePort(QStringLiteral("BT"), QStringLiteral("rfcomm0")));
-    for (const auto& [id, name] : {std::pair{0x0409, "en"}, std::pair{0x0411, "ja"}}) {
+    for (const auto& [id, name] :
+         {std::pair{0x0409, "en"}, std::pair{0x0407, "de"}, std::pair{0x0411, "ja"}}) {
         SetLanguage(id);
         auto dialog = MakeDialog();
         dialog->show();
