@@ -7,11 +7,13 @@
 #   incremental, without tests when it configures it; $QPU_BUILD_DIR names another build
 #   folder);
 # - starts qpr60-emulator on 127.0.0.1 (port $QPU_EMULATOR_PORT, default: a free port) and
-#   registers that port with the communication library;
+#   registers that port with the communication library; the same emulator also answers
+#   network searches on a free UDP port of 127.0.0.1, which Search in Add Port asks
+#   ($QPCOMM_DISCOVERY_ADDR), and listens on a pseudo-terminal (build/run/qpr60-pty, the
+#   path is printed) that Add Port takes as a typed serial port;
 # - keeps every setting under build/run/ (QP60UTIL_COMMON_APPDATA, QP60UTIL_USER_APPDATA,
-#   XDG_RUNTIME_DIR, XDG_CONFIG_HOME), so the settings of a real installation and of your
-#   own account are never touched; network
-#   discovery only asks 127.0.0.1;
+#   XDG_RUNTIME_DIR, XDG_CONFIG_HOME), so the settings of a real installation are never
+#   touched; network discovery only asks the emulator on 127.0.0.1;
 # - starts build/app/qp60util. Without a display it runs under xvfb-run and saves a
 #   picture of the screen to build/run/screenshot.png after $QPU_SCREENSHOT_DELAY seconds
 #   (default 8), then ends the utility.
@@ -39,6 +41,7 @@ export QP60UTIL_COMMON_APPDATA="$run/appdata"
 export QP60UTIL_USER_APPDATA="$run/userdata"
 export XDG_RUNTIME_DIR="$run/xdg"
 export XDG_CONFIG_HOME="$run/config"
+# Only loopback is ever searched; the emulator's own discovery port is added below.
 export QPCOMM_DISCOVERY_ADDR=127.0.0.1
 
 emulator_pid=""
@@ -59,7 +62,7 @@ trap 'exit 130' INT TERM
 # The emulator keeps its settings in build/run/printer-state.txt between runs.
 port="${QPU_EMULATOR_PORT:-0}"
 "$app/qpr60-emulator" --tcp "127.0.0.1:$port" --discovery 127.0.0.1:0 \
-    --state "$run/printer-state.txt" --control "$run/emulator.sock" \
+    --pty "$run/qpr60-pty" --state "$run/printer-state.txt" --control "$run/emulator.sock" \
     --log "$run/emulator.log" >"$run/emulator.out" 2>"$run/emulator.err" &
 emulator_pid=$!
 
@@ -77,7 +80,18 @@ if ! grep -qx ready "$run/emulator.out"; then
     exit 1
 fi
 address=$(awk '$1 == "listening" && $2 == "tcp" { print $3; exit }' "$run/emulator.out")
+discovery=$(awk '$1 == "listening" && $2 == "discovery" { print $3; exit }' "$run/emulator.out")
+pty=$(awk '$1 == "listening" && $2 == "pty" { print $4; exit }' "$run/emulator.out")
 echo "Printer emulator on $address (control: $run/emulator.sock)"
+echo "Printer emulator on the pseudo-terminal $run/qpr60-pty ($pty):"
+echo "  Add Port, Serial: type $run/qpr60-pty into the port list"
+# Search in Add Port finds the emulator: it answers on its own discovery port, and a
+# printer found by the search is reached on the emulator's TCP port.
+if [ -n "$discovery" ]; then
+    export QPCOMM_DISCOVERY_ADDR="$discovery"
+    export QPCOMM_NET_PORT="${address##*:}"
+    echo "Network search asks $discovery"
+fi
 
 # Register the emulator's port with the communication library: its port list
 # ($QP60UTIL_COMMON_APPDATA/VORKA/QPComm/ports.dat) with one Ethernet record

@@ -13,6 +13,7 @@ using memory_switch::Switches;
 namespace {
 
 constexpr char kWindow[] = "MEMORY_SWITCH_PAGE";
+constexpr char kServedModel[] = "QP-R60";
 
 enum Text
 {
@@ -23,6 +24,7 @@ enum Text
     kOfflineDescription = 4,
     kGroup = 5,
     kValueHeader = 6,
+    kValueOrder = 7,
 };
 
 QString Format(QString format, int value)
@@ -30,10 +32,30 @@ QString Format(QString format, int value)
     return format.replace(QStringLiteral("%d"), QString::number(value));
 }
 
+// The model whose bit descriptions the page shows: the one on the chosen port, else the
+// served model.
+QString ModelName(const PluginContext& context)
+{
+    QString model;
+    if (context.state != nullptr) {
+        const QpuChar16* name = context.state->portInfo.deviceName;
+        qsizetype length = 0;
+        while (length < QPU_TEXT_MAX_CHARS && name[length] != 0)
+            ++length;
+        model = QString::fromUtf16(name, length);
+    }
+    return model.isEmpty() ? QString::fromLatin1(kServedModel) : model;
+}
+
 } // namespace
 
+QString MemorySwitchPage::BitWindow(const PluginContext& context)
+{
+    return QString::fromLatin1(kWindow) + u'_' + ModelName(context);
+}
+
 MemorySwitchPage::MemorySwitchPage(const PluginContext& context)
-    : PageBase(context, QString::fromLatin1(kWindow))
+    : PageBase(context, QString::fromLatin1(kWindow), {BitWindow(context)})
 {
     setObjectName(QStringLiteral("MemorySwitchPage"));
     SetTitle(Str(kTitle, QStringLiteral("Memory Switches")),
@@ -49,24 +71,36 @@ MemorySwitchPage::MemorySwitchPage(const PluginContext& context)
 
     auto* group = new QGroupBox(Str(kGroup, QStringLiteral("Memory switches")), this);
     auto* grid = new QGridLayout(group);
-    grid->setHorizontalSpacing(14);
+    grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(6);
     const QString bitFormat = Str(kBitLabel, QStringLiteral("Bit %d"));
     for (int bit = 0; bit < 8; ++bit) {
+        // A long "Bit 1" breaks after the word where the columns are narrow; a language
+        // may also break it itself ("\n" in its text).
         auto* header = new QLabel(Format(bitFormat, bit + 1), group);
-        header->setAlignment(Qt::AlignCenter);
+        header->setObjectName(QStringLiteral("bit%1").arg(bit + 1));
+        header->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        header->setWordWrap(!header->text().contains(u'\n'));
         grid->addWidget(header, 0, bit + 1);
     }
     auto* valueHeader = new QLabel(Str(kValueHeader, QStringLiteral("Value")), group);
-    valueHeader->setAlignment(Qt::AlignCenter);
+    valueHeader->setObjectName(QStringLiteral("valueHeader"));
+    valueHeader->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     grid->addWidget(valueHeader, 0, 9);
     const QString switchFormat = Str(kSwitchLabel, QStringLiteral("Memory switch %d"));
+    const QString bitWindow = BitWindow(context);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (int row = 0; row < QPU_MEMORY_SWITCH_COUNT; ++row) {
         grid->addWidget(new QLabel(Format(switchFormat, row + 1), group), row + 1, 0);
         for (int bit = 0; bit < 8; ++bit) {
             auto* box = new QCheckBox(group);
             box->setObjectName(QStringLiteral("msw%1bit%2").arg(row + 1).arg(bit + 1));
+            // The model's meaning of the bit, where its language section defines one.
+            const QString meaning = WindowStr(bitWindow, 10 * (row + 1) + bit + 1, QString());
+            const QString name = Format(switchFormat, row + 1) + QStringLiteral(", ") +
+                                 Format(bitFormat, bit + 1).replace(u'\n', u' ');
+            box->setToolTip(meaning.isEmpty() ? name : name + QStringLiteral(": ") + meaning);
+            box->setAccessibleName(name);
             grid->addWidget(box, row + 1, bit + 1, Qt::AlignCenter);
             connect(box, &QCheckBox::toggled, this, &MemorySwitchPage::OnEdited);
             m_boxes[size_t(row)][size_t(bit)] = box;
@@ -77,6 +111,13 @@ MemorySwitchPage::MemorySwitchPage(const PluginContext& context)
         grid->addWidget(text, row + 1, 9);
         m_texts[size_t(row)] = text;
     }
+    auto* order = new QLabel(
+        Str(kValueOrder, QStringLiteral("Value: bit 1 is the first digit on the left, bit 8 the "
+                                        "last on the right.")),
+        group);
+    order->setObjectName(QStringLiteral("valueOrder"));
+    order->setWordWrap(true);
+    grid->addWidget(order, QPU_MEMORY_SWITCH_COUNT + 1, 0, 1, 10);
     grid->setColumnStretch(10, 1);
     Body()->addWidget(group);
 

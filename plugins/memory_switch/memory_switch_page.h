@@ -9,7 +9,8 @@
 class QCheckBox;
 class QLabel;
 
-// The page of memory switches 1 to 8: one row of eight bit boxes per switch. Online,
+// The page of memory switches 1 to 8: one row of eight bit boxes per switch, and its value
+// as the printer writes it, bit 1 first. Online,
 // Apply writes the changed switches to the printer; in start mode 4 every change goes
 // straight into block 0x10007.
 class MemorySwitchPage final : public qpu::sdk::PageBase
@@ -17,6 +18,10 @@ class MemorySwitchPage final : public qpu::sdk::PageBase
     Q_OBJECT
 public:
     explicit MemorySwitchPage(const qpu::sdk::PluginContext& context);
+
+    // The language window with the model's bit descriptions: MEMORY_SWITCH_PAGE_<model>,
+    // string 10 * switch + bit (11 for bit 1 of switch 1 .. 88).
+    static QString BitWindow(const qpu::sdk::PluginContext& context);
 
     bool HasUnsavedChanges() const override;
     int32_t SaveChanges() override;

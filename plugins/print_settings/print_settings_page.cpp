@@ -25,6 +25,9 @@ enum Text
     kGroup = 7,
     kHint = 8,
     kOfflineDescription = 9,
+    kSpeedFastestItem = 10,
+    kSpeedSlowestItem = 11,
+    kSpeedHint = 12,
 };
 
 QString Format(QString format, int32_t value)
@@ -60,8 +63,12 @@ PrintSettingsPage::PrintSettingsPage(const PluginContext& context)
     m_speed->setMinimumWidth(180);
     form->addRow(Str(kDensityLabel, QStringLiteral("Print density:")), m_density);
     form->addRow(Str(kSpeedLabel, QStringLiteral("Print speed:")), m_speed);
+    const QString speedHint =
+        Format(Str(kSpeedHint, QStringLiteral("Level %d is the fastest print speed.")),
+               print_settings::SpeedChoices().back());
     auto* hint = new QLabel(Str(kHint, QStringLiteral("A higher density gives darker print; a "
-                                                      "lower speed gives finer print.")),
+                                                      "lower speed gives finer print.")) +
+                                u'\n' + speedHint,
                             group);
     hint->setWordWrap(true);
     hint->setStyleSheet(QStringLiteral("color: #505050;"));
@@ -83,11 +90,19 @@ PrintSettingsPage::PrintSettingsPage(const PluginContext& context)
 }
 
 void PrintSettingsPage::FillChoices(QComboBox* combo, const std::vector<int32_t>& choices,
-                                    const QString& format, int32_t current)
+                                    const QString& format, int32_t current,
+                                    const QString& firstFormat, const QString& lastFormat)
 {
     combo->clear();
-    for (const int32_t value : choices)
-        combo->addItem(Format(format, value), value);
+    for (size_t i = 0; i < choices.size(); ++i) {
+        const bool first = i == 0 && !firstFormat.isEmpty();
+        const bool last = i + 1 == choices.size() && !lastFormat.isEmpty();
+        combo->addItem(Format(first  ? firstFormat
+                              : last ? lastFormat
+                                     : format,
+                              choices[i]),
+                       choices[i]);
+    }
     int index = combo->findData(current);
     if (index < 0) {
         // A value the page does not offer, set by another tool: show it as it is.
@@ -103,8 +118,11 @@ void PrintSettingsPage::Show(const Values& values)
     m_filling = true;
     FillChoices(m_density, print_settings::DensityChoices(),
                 Str(kDensityItem, QStringLiteral("%d %")), values.density);
+    // The higher the level, the faster the printer prints.
     FillChoices(m_speed, print_settings::SpeedChoices(),
-                Str(kSpeedItem, QStringLiteral("Level %d")), values.speed);
+                Str(kSpeedItem, QStringLiteral("Level %d")), values.speed,
+                Str(kSpeedSlowestItem, QStringLiteral("Level %d (slowest)")),
+                Str(kSpeedFastestItem, QStringLiteral("Level %d (fastest)")));
     m_filling = false;
     OnEdited();
 }

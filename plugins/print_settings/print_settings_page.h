@@ -23,8 +23,10 @@ public:
     void Show(const print_settings::Values& values);
 
 private:
+    // firstFormat and lastFormat, when given, name the first and the last choice.
     void FillChoices(QComboBox* combo, const std::vector<int32_t>& choices, const QString& format,
-                     int32_t current);
+                     int32_t current, const QString& firstFormat = {},
+                     const QString& lastFormat = {});
     void OnEdited();
     void OnDefault();
 

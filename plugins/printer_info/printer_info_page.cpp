@@ -43,6 +43,23 @@ enum Message
     kCannotPrint = 2,
 };
 
+// Online in green; conditions the printer prints through or that end by themselves
+// (feeding paper, cleaning, awaiting paper removal, the near-ends) in the warning colour;
+// everything that stops printing in the error colour.
+QColor StatusColour(int32_t code)
+{
+    constexpr int32_t kFeedingPaper = 14;
+    constexpr int32_t kCleaning = 15;
+    constexpr int32_t kAwaitingRemoval = 17;
+    constexpr int32_t kLastNearEnd = 21;
+    if (code == QPC_STATUS_ONLINE)
+        return QColor(0x00, 0x70, 0x00);
+    if (code == kFeedingPaper || code == kCleaning ||
+        (code >= kAwaitingRemoval && code <= kLastNearEnd))
+        return QColor(0xA0, 0x50, 0x00);
+    return QColor(0xB0, 0x00, 0x00);
+}
+
 } // namespace
 
 PrinterInfoPage::PrinterInfoPage(const PluginContext& context)
@@ -148,9 +165,9 @@ void PrinterInfoPage::RefreshStatus()
     m_status->setText(WindowStr(QString::fromLatin1(kStatusWindow),
                                 printer_info::StatusTextNumber(code),
                                 printer_info::StatusEnglish(code)));
-    const bool usable = code == QPC_STATUS_ONLINE || code >= 17;
-    m_status->setStyleSheet(usable ? QStringLiteral("color: #006000;")
-                                   : QStringLiteral("color: #b00000;"));
+    QPalette palette = m_status->palette();
+    palette.setColor(QPalette::WindowText, StatusColour(code));
+    m_status->setPalette(palette);
 }
 
 void PrinterInfoPage::showEvent(QShowEvent* event)

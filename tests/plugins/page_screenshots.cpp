@@ -1,4 +1,4 @@
-// Pictures of every shipped page in English and Japanese for the documentation:
+// Pictures of every shipped page in English, German and Japanese for the documentation:
 //   plugin_page_screenshots <output folder>
 // Runs the pages offscreen against the emulator on 127.0.0.1 and saves <page>_<lang>.png.
 #include "plugin_harness.h"
@@ -62,7 +62,9 @@ bool Shoot(const QString& folder, const char* library, const QString& name, int 
     if (prepare)
         prepare(plugin.Page());
     WaitFor([] { return false; }, 1500); // status polled, layouts settled
-    const QString lang = languageId == 0x0411 ? QStringLiteral("ja") : QStringLiteral("en");
+    const QString lang = languageId == 0x0411   ? QStringLiteral("ja")
+                         : languageId == 0x0407 ? QStringLiteral("de")
+                                                : QStringLiteral("en");
     const QString path = QDir(folder).filePath(name + "_" + lang + ".png");
     const bool saved = host.Pane()->grab().save(path);
     std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
@@ -78,7 +80,6 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
     const QString folder =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/pages");
     QDir().mkpath(folder);
@@ -93,7 +94,7 @@ int main(int argc, char** argv)
     printer.control("memsw 3 01100000");
     printer.control("memsw 5 00000011");
     bool ok = true;
-    for (const int lang : {0x0409, 0x0411}) {
+    for (const int lang : {0x0409, 0x0407, 0x0411}) {
         ok &= Shoot(folder, "libQpuPrinterInfo.so", "printer_information", lang, &printer);
         ok &= Shoot(folder, "libQpuPrintSettings.so", "print_settings", lang, &printer);
         ok &= Shoot(folder, "libQpuPrintSettings.so", "print_settings_changed", lang, &printer,
@@ -103,6 +104,7 @@ int main(int argc, char** argv)
                     });
         ok &= Shoot(folder, "libQpuMemorySwitch.so", "memory_switches", lang, &printer);
         ok &= Shoot(folder, "libQpuPrintSettings.so", "print_settings_offline", lang, nullptr);
+        ok &= Shoot(folder, "libQpuMemorySwitch.so", "memory_switches_offline", lang, nullptr);
     }
     printer.stop();
     std::error_code ignored;

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <cstring>
 #include <ostream>
@@ -417,6 +418,62 @@ TEST_F(PluginOverEmulator, MemorySwitchLeaveQuestion)
     EXPECT_EQ(ReadBlock<MemorySwitchBlock>(0x10007).switches[1], 0u);
 }
 
+TEST(MemorySwitchPage, ColumnsSayWhichBitIsWhereAndTheModelDescribesItsBits)
+{
+    // A language folder of the test's own: English with descriptions for the model.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile shipped(QStringLiteral(QPU_SOURCE_DIR "/data/program/LANG/0409.DAT"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    QByteArray text = shipped.readAll();
+    text += "\n[MEMORY_SWITCH_PAGE_QP-R60_STR]\nMSW3_BIT5_35=Print in reverse\n";
+    QFile own(folder.filePath(QStringLiteral("0409.DAT")));
+    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+    own.write(text);
+    own.close();
+
+    Host host;
+    host.SetOffline();
+    const QString path = folder.path();
+    std::memset(host.State().languageFolder, 0, sizeof host.State().languageFolder);
+    std::memcpy(host.State().languageFolder, path.utf16(), size_t(path.size()) * 2);
+    PluginLibrary plugin("libQpuMemorySwitch.so");
+    ASSERT_EQ(host.Bind(plugin), 0);
+    ASSERT_EQ(plugin.changeMenuState(QPU_MENU_STATE_ENTER), 0);
+    QWidget* page = plugin.Page();
+    for (int bit = 1; bit <= 8; ++bit) {
+        auto* header = page->findChild<QLabel*>(QStringLiteral("bit%1").arg(bit));
+        ASSERT_NE(header, nullptr) << bit;
+        EXPECT_EQ(header->text(), QStringLiteral("Bit %1").arg(bit));
+    }
+    auto* order = page->findChild<QLabel*>(QStringLiteral("valueOrder"));
+    ASSERT_NE(order, nullptr);
+    EXPECT_TRUE(order->text().contains(QLatin1String("bit 1"))) << order->text().toStdString();
+    EXPECT_TRUE(order->text().contains(QLatin1String("left"))) << order->text().toStdString();
+    EXPECT_TRUE(page->findChild<QCheckBox*>("msw3bit5")->toolTip().contains("Print in reverse"));
+    EXPECT_FALSE(page->findChild<QCheckBox*>("msw3bit4")->toolTip().contains("reverse"));
+    plugin.finalize();
+}
+
+TEST(PrintSettingsPage, TheSpeedListSaysWhichLevelIsFastest)
+{
+    Host host;
+    host.SetOffline();
+    PluginLibrary plugin("libQpuPrintSettings.so");
+    ASSERT_EQ(host.Bind(plugin), 0);
+    ASSERT_EQ(plugin.changeMenuState(QPU_MENU_STATE_ENTER), 0);
+    auto* speed = plugin.Page()->findChild<QComboBox*>("speed");
+    ASSERT_NE(speed, nullptr);
+    const int fastest = speed->findData(9);
+    ASSERT_GE(fastest, 0);
+    EXPECT_TRUE(speed->itemText(fastest).contains(QLatin1String("fastest")))
+        << speed->itemText(fastest).toStdString();
+    for (int i = 0; i < speed->count(); ++i)
+        if (i != fastest)
+            EXPECT_FALSE(speed->itemText(i).contains(QLatin1String("fastest"))) << i;
+    plugin.finalize();
+}
+
 // ---- Printer information -------------------------------------------------------------
 
 void WriteIdentity(PluginDataMgr& mgr)
@@ -457,6 +514,26 @@ TEST_F(PluginOverEmulator, PrinterInfoShowsIdentityAndLiveStatus)
     printer.control("cover open");
     EXPECT_TRUE(WaitFor([&] { return Child<QLabel>("status")->text() == "Cover is open"; }, 8000))
         << Child<QLabel>("status")->text().toStdString();
+}
+
+TEST_F(PluginOverEmulator, PrinterInfoShowsNearEndInTheWarningColour)
+{
+    Load("libQpuPrinterInfo.so");
+    ASSERT_EQ(plugin->changeMenuState(QPU_MENU_STATE_ENTER), 0);
+    auto* status = Child<QLabel>("status");
+    const auto colourOf = [&](const char* command, const char* text) {
+        printer.control(command);
+        EXPECT_TRUE(WaitFor([&] { return status->text() == QLatin1String(text); }, 8000))
+            << status->text().toStdString();
+        return status->palette().color(QPalette::WindowText);
+    };
+    const QColor online = colourOf("clear", "Online");
+    const QColor nearEnd = colourOf("paper near", "Paper near-end");
+    const QColor cover = colourOf("cover open", "Cover is open");
+    EXPECT_NE(nearEnd, online);
+    EXPECT_NE(nearEnd, cover);
+    EXPECT_GT(online.green(), online.red());
+    EXPECT_GT(cover.red(), cover.green());
 }
 
 TEST_F(PluginOverEmulator, PrinterInfoTestPrint)

@@ -301,8 +301,9 @@ TEST(ShippedTextsOnControls, AddPortListsAndPrinterListColumnsInEveryLanguage)
         heading->setProperty(lang::kControlIdProperty, 1018);
         lang::ApplyCaptions(select, &selectDialog);
         lang::ApplyListColumns(select, &selectDialog);
-        EXPECT_EQ(printers->columnCount(), 3);
-        for (int column = 0; column < 3; ++column) {
+        // Printer, interface, port, serial number.
+        EXPECT_EQ(printers->columnCount(), 4);
+        for (int column = 0; column < 4; ++column) {
             EXPECT_FALSE(printers->headerItem()->text(column).isEmpty());
             EXPECT_GT(printers->columnWidth(column), 50);
         }

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <thread>
@@ -103,31 +104,48 @@ PageBase::PageBase(const PluginContext& context, const QString& windowName,
     palette.setColor(QPalette::Window, kPageBackground);
     setPalette(palette);
 
+    // Title, description and body scroll together when a language's texts need more room
+    // than the page area has; the buttons stay at the bottom.
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(18, 14, 18, 14);
+    outer->setContentsMargins(0, 0, 0, 14);
     outer->setSpacing(8);
-    m_title = new QLabel(this);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("pageScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* content = new QWidget(scroll);
+    content->setAutoFillBackground(false);
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(18, 14, 18, 0);
+    column->setSpacing(8);
+    m_title = new QLabel(content);
     QFont titleFont = m_title->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.35);
     titleFont.setBold(true);
     m_title->setFont(titleFont);
-    outer->addWidget(m_title);
-    auto* rule = new QFrame(this);
+    m_title->setWordWrap(true);
+    column->addWidget(m_title);
+    auto* rule = new QFrame(content);
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
-    outer->addWidget(rule);
-    m_description = new QLabel(this);
+    column->addWidget(rule);
+    m_description = new QLabel(content);
     m_description->setWordWrap(true);
-    outer->addWidget(m_description);
+    column->addWidget(m_description);
     m_body = new QVBoxLayout();
     m_body->setSpacing(10);
-    outer->addLayout(m_body);
-    outer->addStretch(1);
+    column->addLayout(m_body);
+    column->addStretch(1);
+    scroll->setWidget(content);
+    outer->addWidget(scroll, 1);
     m_buttons = new QHBoxLayout();
+    m_buttons->setContentsMargins(18, 0, 18, 0);
     m_changedNote = new QLabel(this);
+    m_changedNote->setWordWrap(true);
     m_changedNote->setStyleSheet(QStringLiteral("color: #a05000;"));
-    m_buttons->addWidget(m_changedNote);
-    m_buttons->addStretch(1);
+    m_buttons->addWidget(m_changedNote, 1);
     outer->addLayout(m_buttons);
 
     if (context.pagePane) {

@@ -4,7 +4,14 @@
 #include "app/model_profile.h"
 #include "comm/comm_lib_binding.h"
 
+#include <QFile>
+#include <QStringList>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace addport {
@@ -279,12 +286,16 @@ bool DeviceNameAccepted(const QString& deviceName, int startMode)
 }
 
 TestOutcome RunCommunicationTest(const CommLibTable* table, const PortSetting& setting,
-                                 int startMode, PortInfo* tested)
+                                 int startMode, PortInfo* tested, int32_t* result)
 {
+    int32_t ignored = QPC_OK;
+    int32_t& answer = result ? *result : ignored;
     std::optional<PortInfo> port = BuildPortInfo(setting);
+    answer = !port ? QPC_ERR_INVALID_ARGUMENT : QPC_ERR_NOT_BOUND;
     if (!port || !IsCommLibBound(table))
         return TestOutcome::CommError;
-    if (QpcCall(table, &CommLibTable::CommunicationTest, &*port) != QPC_OK) {
+    answer = QpcCall(table, &CommLibTable::CommunicationTest, &*port);
+    if (answer != QPC_OK) {
         QpcCall(table, &CommLibTable::Close);
         return TestOutcome::CommError;
     }
@@ -293,6 +304,78 @@ TestOutcome RunCommunicationTest(const CommLibTable* table, const PortSetting& s
     if (tested)
         *tested = *port;
     return TestOutcome::Success;
+}
+
+QString SerialFromIdentification(const uint8_t (&identification)[260])
+{
+    const QByteArray text(
+        reinterpret_cast<const char*>(identification),
+        static_cast<qsizetype>(
+            strnlen(reinterpret_cast<const char*>(identification), sizeof identification)));
+    for (const QByteArray& field : text.split(';')) {
+        const QByteArray trimmed = field.trimmed();
+        if (trimmed.startsWith("SN:"))
+            return QString::fromLatin1(trimmed.mid(3)).trimmed();
+    }
+    return {};
+}
+
+namespace {
+
+// The serial line and pseudo-terminal slave devices of the kernel's terminal driver table:
+// lines of driver name, node prefix, major, minor or first-last minor, and type.
+bool IsSerialLine(dev_t device, const QString& ttyDrivers)
+{
+    QFile table(ttyDrivers);
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    const QStringList lines = QString::fromLatin1(table.readAll()).split(u'\n');
+    for (const QString& line : lines) {
+        const QStringList fields = line.simplified().split(u' ', Qt::SkipEmptyParts);
+        if (fields.size() < 5)
+            continue;
+        const QString& type = fields.last();
+        if (type != QLatin1String("serial") && type != QLatin1String("pty:slave"))
+            continue;
+        const QStringList minors = fields[fields.size() - 2].split(u'-');
+        bool ok = false;
+        const uint majorNumber = fields[fields.size() - 3].toUInt(&ok);
+        const uint first = minors.value(0).toUInt(&ok);
+        const uint last = minors.size() > 1 ? minors[1].toUInt() : first;
+        if (ok && major(device) == majorNumber && minor(device) >= first && minor(device) <= last)
+            return true;
+    }
+    return false;
+}
+
+// Parallel printer nodes (major 6) and USB printer nodes (major 180, minors 0 to 15).
+bool IsPrinterNode(dev_t device)
+{
+    return major(device) == 6 || (major(device) == 180 && minor(device) < 16);
+}
+
+} // namespace
+
+int32_t CheckTypedDevicePath(const QString& typed, QString* devicePath, const QString& ttyDrivers)
+{
+    const QString trimmed = typed.trimmed();
+    QString path = trimmed;
+    if (!trimmed.startsWith(u'/')) {
+        const QString folder = qEnvironmentVariable("QPCOMM_DEV_DIR");
+        path = (folder.isEmpty() ? QStringLiteral("/dev") : folder) + u'/' + trimmed;
+    }
+    if (devicePath)
+        *devicePath = path;
+    if (trimmed.isEmpty())
+        return QPC_ERR_NOT_FOUND;
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == EACCES ? QPC_ERR_ACCESS_DENIED : QPC_ERR_NOT_FOUND;
+    if (!S_ISCHR(info.st_mode))
+        return QPC_ERR_NOT_SUPPORTED;
+    if (!IsPrinterNode(info.st_rdev) && !IsSerialLine(info.st_rdev, ttyDrivers))
+        return QPC_ERR_NOT_SUPPORTED;
+    return QPC_OK;
 }
 
 } // namespace addport

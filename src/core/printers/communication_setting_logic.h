@@ -183,8 +183,23 @@ bool DeviceNameAccepted(const QString& deviceName, int startMode);
 // Runs the communication test of a setting: builds the record, calls QPC_CommunicationTest
 // when the library is bound and judges the device name the library wrote. After a failed
 // call the port is closed (QPC_Close). On Success *tested holds the record with the name
-// the printer reported.
+// the printer reported. *result, when given, receives the library's answer
+// (QPC_ERR_INVALID_ARGUMENT without a record, QPC_ERR_NOT_BOUND without the library).
 TestOutcome RunCommunicationTest(const CommLibTable* table, const PortSetting& setting,
-                                 int startMode, PortInfo* tested);
+                                 int startMode, PortInfo* tested, int32_t* result = nullptr);
+
+// The serial number in a record's opaque identification ("SN:<serial>;", as the library
+// gives it for USB printers and for printers that answered a network search); empty when
+// it holds none.
+QString SerialFromIdentification(const uint8_t (&identification)[260]);
+
+// A device path the user typed into the port list, checked as the communication library
+// checks the device paths of driver ports: the path (absolute, or a name in the device
+// folder $QPCOMM_DEV_DIR, default /dev) must be a character device that is a serial line,
+// the slave side of a pseudo-terminal or a printer node. QPC_OK; QPC_ERR_NOT_FOUND,
+// QPC_ERR_ACCESS_DENIED, or QPC_ERR_NOT_SUPPORTED for anything else. *devicePath receives
+// the path that was checked. ttyDrivers is the kernel's table of terminal drivers.
+int32_t CheckTypedDevicePath(const QString& typed, QString* devicePath,
+                             const QString& ttyDrivers = QStringLiteral("/proc/tty/drivers"));
 
 } // namespace addport

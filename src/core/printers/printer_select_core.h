@@ -62,6 +62,7 @@ public:
 
     // Where saved settings are looked up; without one, nothing has saved settings.
     void SetRegistry(const PrinterRegistry* registry) { m_registry = registry; }
+    const PrinterRegistry* Registry() const { return m_registry; }
     bool HasSavedSettings(const PortInfo& port) const;
 
     // Lists the library's ports; only when that succeeds are the driver rows (driver mode)

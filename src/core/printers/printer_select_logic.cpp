@@ -4,9 +4,14 @@
 #include "app/model_profile.h"
 #include "comm/comm_lib_binding.h"
 #include "lang/lang_res_store.h"
+#include "platform/special_folders.h"
 #include "printers/printer_spooler.h"
 
 #include <qpu/app_state.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
 
 #include <algorithm>
 #include <array>
@@ -256,6 +261,48 @@ std::vector<ListRow> ListedRows(bool driverMode, const std::vector<DriverPrinter
         }
     }
     return rows;
+}
+
+namespace {
+
+QString LastPrinterFile()
+{
+    return platform::UserAppDataFolder() + QStringLiteral("/VORKA/QP60Utl/last_printer.ini");
+}
+
+} // namespace
+
+bool RememberLastPrinter(const LastPrinter& printer)
+{
+    const QString path = LastPrinterFile();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QSettings file(path, QSettings::IniFormat);
+    file.setValue(QStringLiteral("LastPrinter/Interface"), printer.keyword);
+    file.setValue(QStringLiteral("LastPrinter/Port"), printer.portName);
+    file.sync();
+    return file.status() == QSettings::NoError;
+}
+
+LastPrinter RecalledLastPrinter()
+{
+    const QString path = LastPrinterFile();
+    if (!QFileInfo::exists(path))
+        return {};
+    const QSettings file(path, QSettings::IniFormat);
+    return {file.value(QStringLiteral("LastPrinter/Interface")).toString(),
+            file.value(QStringLiteral("LastPrinter/Port")).toString()};
+}
+
+int RowOfPrinter(const std::vector<ListRow>& rows, const LastPrinter& printer)
+{
+    if (printer.portName.isEmpty())
+        return -1;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].keyword == printer.keyword && rows[i].portName == printer.portName)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 } // namespace printer_select

@@ -142,4 +142,20 @@ struct ListRow
 std::vector<ListRow> ListedRows(bool driverMode, const std::vector<DriverPrinterRow>& driverRows,
                                 const PortList& ports);
 
+// The printer chosen last (interface keyword and port name), kept for the user in
+// VORKA/QP60Utl/last_printer.ini of the user's application data folder
+// ($QP60UTIL_USER_APPDATA, else $XDG_DATA_HOME, else ~/.local/share), so that the dialog
+// selects it again next time.
+struct LastPrinter
+{
+    QString keyword;
+    QString portName;
+};
+// False when the file could not be written; the choice is then only not remembered.
+bool RememberLastPrinter(const LastPrinter& printer);
+// Empty texts when none was remembered.
+LastPrinter RecalledLastPrinter();
+// The first listed row of that printer, or -1.
+int RowOfPrinter(const std::vector<ListRow>& rows, const LastPrinter& printer);
+
 } // namespace printer_select

@@ -34,6 +34,27 @@ QColor WindowColor(const QWidget& widget)
     return widget.palette().color(QPalette::Base);
 }
 
+// The status line's colour tells the kind of condition: Online in green; conditions the
+// printer still prints through or that end by themselves (feeding paper, cleaning, awaiting
+// paper removal, paper, journal and ink near-end) in the warning colour; every condition
+// that stops printing (offline, errors, cover open, paper or ink out, no status) in the
+// error colour; Unknown, and start mode 4 without a printer, in the normal text colour.
+QColor StatusColour(int shownCode, bool noPrinter, const QWidget& view)
+{
+    constexpr int kFeedingPaper = 14;
+    constexpr int kCleaning = 15;
+    constexpr int kAwaitingRemoval = 17;
+    constexpr int kLastNearEnd = 21;
+    if (noPrinter || shownCode < 0 || shownCode > StatusCodeRules::kHighestKnownCode)
+        return view.palette().color(QPalette::WindowText);
+    if (shownCode == StatusCodeRules::kOnline)
+        return QColor(0x00, 0x70, 0x00);
+    if (shownCode == kFeedingPaper || shownCode == kCleaning ||
+        (shownCode >= kAwaitingRemoval && shownCode <= kLastNearEnd))
+        return QColor(0xA0, 0x50, 0x00);
+    return QColor(0xB0, 0x00, 0x00);
+}
+
 // A text that does not fit is cut at the strip's edge; the tip shows it whole.
 void SetItemText(QLabel* item, const QString& text)
 {
@@ -238,6 +259,10 @@ void CUtilStatusView::ShowStatusLine(const QString& statusText)
         Text(StatusCodeRules::kStatusLabelNumber, StatusCodeRules::EnglishStatusLabel());
     m_statusLine = StatusCodeRules::StatusLine(label, statusText, NoPrinterMode());
     SetItemText(m_statusLineItem, m_statusLine);
+    QPalette palette = m_statusLineItem->palette();
+    palette.setColor(QPalette::WindowText,
+                     StatusColour(m_rules.ShownCode(), NoPrinterMode(), *this));
+    m_statusLineItem->setPalette(palette);
     m_lastStatusText = statusText;
 }
 

@@ -1,6 +1,7 @@
 #include "pages/printer_setting_view.h"
 
 #include "app/fixed_text.h"
+#include "comm/comm_error_text.h"
 #include "pages/form_view_ctrl.h"
 #include "pages/output_file.h"
 #include "pages/plugin_data_mgr.h"
@@ -16,6 +17,18 @@ const char* const kEnglishMessages[] = {
     "A communication error occurred.",
     "Could not get some settings from the printer.",
 };
+
+// Why the printer check failed, in words: the second line of the communication message.
+QString CheckFailureCause(const PrinterCheckResult& check, const AppState* state)
+{
+    if (check.result == kPrinterCheckNoConnection)
+        return QStringLiteral("The printer information library is missing or could not "
+                              "connect to the communication library.");
+    if (check.result == kPrinterCheckTimedOut)
+        return CommErrorCause(QPC_ERR_TIMEOUT,
+                              state != nullptr ? PortDevicePath(state->portInfo) : QString());
+    return QStringLiteral("The printer stopped answering while its identity was read.");
+}
 
 } // namespace
 
@@ -92,9 +105,19 @@ int CPrinterSettingView::ReadAllSettings()
 {
     ReadAllSettingsSteps steps;
     steps.reportProgress = [this](int percent) { ReportProgress(percent); };
-    steps.checkPrinter = [this] { return CheckPrinter(); };
+    // Both run on the job's worker, one after the other.
+    PrinterCheckResult check;
+    steps.checkPrinter = [this, &check] {
+        check = CheckPrinter();
+        return check;
+    };
     steps.readPrinterData = [this] { return ReadPrinterData(); };
-    steps.showWarning = [this](int message) { ShowJobWarning(MessageText(message)); };
+    steps.showWarning = [this, &check](int message) {
+        QString text = MessageText(message);
+        if (message == kMsgCommunicationError)
+            text += u'\n' + CheckFailureCause(check, AppStateBlock());
+        ShowJobWarning(text);
+    };
     if (m_entries != nullptr) {
         for (const auto& entry : *m_entries) {
             if (entry && entry->plugin.IsLoaded()) {

@@ -4,10 +4,13 @@
 #include "app/message_box.h"
 #include "app/model_profile.h"
 #include "app/wait_cursor.h"
+#include "comm/comm_error_text.h"
 #include "lang/apply_lang_texts.h"
 #include "lang/control_lookup.h"
+#include "pages/plugin_data_mgr.h"
 #include "platform/profile.h"
 #include "printers/communication_setting_ip_edit.h"
+#include "printers/saved_serial.h"
 #include "printers/tool_progress_dlg.h"
 
 #include <qpu/window_message.h>
@@ -50,6 +53,32 @@ QComboBox* MakeDropDown(int controlId, QWidget* parent)
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     combo->setMinimumContentsLength(16);
     return combo;
+}
+
+// Strings and messages of window "PORT_ADD_DLG" beyond the template's.
+constexpr int kStrFound = 14;
+constexpr int kStrNothingFound = 15;
+constexpr int kStrFoundPrinter = 16;
+constexpr int kStrTypePath = 17;
+constexpr int kMsgAddressPart = 4;
+constexpr int kMsgNotAPort = 5;
+
+// Interfaces whose port list also takes a typed device path.
+bool TakesTypedPath(int interfaceIndex)
+{
+    return interfaceIndex == kSerial || interfaceIndex == kParallel || interfaceIndex == kBluetooth;
+}
+
+// Replaces the "%s" placeholders of a language text in order.
+QString FillPlaceholders(QString text, const QStringList& values)
+{
+    for (const QString& value : values) {
+        const qsizetype at = text.indexOf(QLatin1String("%s"));
+        if (at < 0)
+            break;
+        text.replace(at, 2, value);
+    }
+    return text;
 }
 
 int ItemValue(const QComboBox* combo)
@@ -114,6 +143,11 @@ void CCommunicationSettingDlg::BuildControls()
 
     m_portLabel = Tagged(new QLabel(QStringLiteral("Port:"), this), ctl::kPortLabel);
     m_portCombo = MakeDropDown(ctl::kPortCombo, this);
+    m_portCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_searchResult = new QLabel(this);
+    m_searchResult->setObjectName(QStringLiteral("searchResult"));
+    m_searchResult->setWordWrap(true);
+    m_searchResult->hide();
     m_address = Tagged(new CIpAddressEdit(this), ctl::kAddress);
     m_networkSearch = Tagged(new QPushButton(QStringLiteral("Search"), this), ctl::kNetworkSearch);
     m_portSearch = Tagged(new QPushButton(QStringLiteral("Search"), this), ctl::kPortSearch);
@@ -165,7 +199,8 @@ void CCommunicationSettingDlg::BuildControls()
     grid->addWidget(m_portSearch, 0, 2);
     grid->addWidget(m_networkSearch, 0, 2);
     grid->addWidget(m_foundPrinters, 1, 0, 4, 3);
-    grid->setRowStretch(5, 1);
+    grid->addWidget(m_searchResult, 5, 0, 1, 3);
+    grid->setRowStretch(6, 1);
 
     auto* tools = new QGridLayout;
     tools->setVerticalSpacing(8);
@@ -198,6 +233,8 @@ void CCommunicationSettingDlg::BuildControls()
 
     connect(m_networkSearch, &QPushButton::clicked, this, &CCommunicationSettingDlg::SearchNetwork);
     connect(m_portSearch, &QPushButton::clicked, this, &CCommunicationSettingDlg::SearchPorts);
+    connect(m_portCombo, &QComboBox::editTextChanged, this,
+            &CCommunicationSettingDlg::OnPortTextEdited);
     connect(m_foundPrinters, &QListWidget::itemSelectionChanged, this,
             &CCommunicationSettingDlg::OnFoundPrinterChosen);
     connect(m_address, &CIpAddressEdit::FieldChanged, this,
@@ -251,8 +288,8 @@ void CCommunicationSettingDlg::InitDialog()
             .replace(QStringLiteral("%s"), QString::fromUtf16(kServedModelName)));
     lang::ApplyCaptions(m_store, this);
 
-    m_address->SetAddress(0xC0A8C0A8); // 192.168.192.168
-    m_lastAddress = m_address->Address();
+    // The address starts blank: the user types the printer's or picks a found one.
+    m_lastAddress = 0;
 
     const ButtonPlan plan = PlanInterfaceButtons(m_state->commIfSlots, m_state->defaultCommIf);
     m_current = plan.current;
@@ -280,6 +317,12 @@ void CCommunicationSettingDlg::InitDialog()
 void CCommunicationSettingDlg::SelectInterface(int index)
 {
     m_current = index;
+    m_searchResult->hide();
+    m_portCombo->setEditable(TakesTypedPath(index));
+    m_portCombo->setToolTip(
+        TakesTypedPath(index)
+            ? Text(kStrTypePath, "Choose a port, or type a device path such as /dev/ttyUSB0.")
+            : QString());
     ApplyLayout(index);
     ApplyToolButtons(tools::LookUpTools(index, m_toolPaths));
     FillPortCombo();
@@ -324,7 +367,9 @@ void CCommunicationSettingDlg::FillPortCombo()
     m_portCombo->clear();
     m_devices.Reset();
     if (m_current == kEthernet) {
-        // The search runs once the current handling has ended.
+        // The answers of an earlier search are gone; the new one runs once the current
+        // handling has ended.
+        m_foundPrinters->clear();
         if (!m_networkSearch->isHidden())
             QMetaObject::invokeMethod(m_networkSearch, &QPushButton::click, Qt::QueuedConnection);
         return;
@@ -359,7 +404,7 @@ void CCommunicationSettingDlg::EnableTest(bool enable)
 void CCommunicationSettingDlg::UpdateTestButtons()
 {
     if (m_current != kEthernet) {
-        EnableTest(m_portCombo->count() > 0);
+        EnableTest(m_portCombo->count() > 0 || !m_portCombo->currentText().trimmed().isEmpty());
         return;
     }
     if (m_lastAddress != 0) {
@@ -381,13 +426,40 @@ void CCommunicationSettingDlg::SearchNetwork()
         found = m_devices.Enumerate(m_commLib, EnumKeyword(kEthernet, false));
         // Each printer goes to the top, so the list shows them in reverse order.
         for (int i = 0; i < found; ++i) {
-            auto* item = new QListWidgetItem(RecordText(m_devices.Record(i)->portName));
+            auto* item = new QListWidgetItem(FoundPrinterText(*m_devices.Record(i)));
             item->setData(Qt::UserRole, i);
             m_foundPrinters->insertItem(0, item);
         }
     }
+    ShowSearchResult(found);
     if (found == 0)
         qpu::ShowInfoMessage(this, Message(txt::kMsgNotFound, "Cannot find the printer."));
+}
+
+// The printer's address, and its serial number where its answer or a saved copy of its
+// settings tells it.
+QString CCommunicationSettingDlg::FoundPrinterText(const PortInfo& record) const
+{
+    const QString address = RecordText(record.portName);
+    QString serial = SerialFromIdentification(record.usbDeviceId);
+    if (serial.isEmpty() && m_state->dataMgr != nullptr) {
+        const QString device = RecordText(record.deviceName);
+        serial = SavedSerialNumber(&static_cast<const PluginDataMgr*>(m_state->dataMgr)->Registry(),
+                                   device.isEmpty() ? QString::fromUtf16(kServedModelName) : device,
+                                   address);
+    }
+    if (serial.isEmpty())
+        return address;
+    return FillPlaceholders(Text(kStrFoundPrinter, "%s   S/N %s"), {address, serial});
+}
+
+void CCommunicationSettingDlg::ShowSearchResult(int found)
+{
+    m_searchResult->setText(
+        found == 0
+            ? Text(kStrNothingFound, "Nothing was found.")
+            : Text(kStrFound, "Found: %d").replace(QLatin1String("%d"), QString::number(found)));
+    m_searchResult->show();
 }
 
 void CCommunicationSettingDlg::OnFoundPrinterChosen()
@@ -395,8 +467,16 @@ void CCommunicationSettingDlg::OnFoundPrinterChosen()
     const QList<QListWidgetItem*> chosen = m_foundPrinters->selectedItems();
     if (chosen.isEmpty())
         return;
-    m_address->SetAddress(ParseFoundAddress(chosen.front()->text()));
+    const PortInfo* record = m_devices.Record(chosen.front()->data(Qt::UserRole).toInt());
+    m_address->SetAddress(
+        ParseFoundAddress(record ? RecordText(record->portName) : chosen.front()->text()));
     EnableTest(true);
+}
+
+void CCommunicationSettingDlg::OnPortTextEdited()
+{
+    if (m_current != kEthernet)
+        UpdateTestButtons();
 }
 
 void CCommunicationSettingDlg::OnAddressEdited()
@@ -409,6 +489,7 @@ void CCommunicationSettingDlg::OnAddressEdited()
 void CCommunicationSettingDlg::SearchPorts()
 {
     FillPortCombo();
+    ShowSearchResult(m_portCombo->count());
     if (m_portCombo->count() == 0) {
         qpu::ShowInfoMessage(this, Message(txt::kMsgNotFound, "Cannot find the printer."));
         EnableTest(false);
@@ -423,7 +504,9 @@ PortSetting CCommunicationSettingDlg::ReadChoice()
     setting.deviceName = QString::fromUtf16(kServedModelName);
     setting.portType = PortTypeOf(m_current);
     const int chosen = m_portCombo->currentIndex();
-    const QString chosenText = chosen >= 0 ? m_portCombo->itemText(chosen) : QString();
+    const QString chosenText = m_portCombo->isEditable()
+                                   ? m_portCombo->currentText().trimmed()
+                                   : (chosen >= 0 ? m_portCombo->itemText(chosen) : QString());
     switch (m_current) {
     case kSerial:
         setting.portName = chosenText;
@@ -441,8 +524,10 @@ PortSetting CCommunicationSettingDlg::ReadChoice()
         }
         break;
     case kEthernet:
-        m_lastAddress = m_address->Address();
-        setting.address = m_lastAddress;
+        // An address with a part above 255 is refused before it becomes the last one.
+        setting.address = m_address->Address();
+        if (m_address->OutOfRangePart().isEmpty())
+            m_lastAddress = setting.address;
         break;
     case kParallel:
     case kBluetooth:
@@ -454,14 +539,58 @@ PortSetting CCommunicationSettingDlg::ReadChoice()
     return setting;
 }
 
+QString CCommunicationSettingDlg::Refusal(const PortSetting& setting) const
+{
+    if (m_current == kEthernet) {
+        const QString part = m_address->OutOfRangePart();
+        if (part.isEmpty())
+            return {};
+        return FillPlaceholders(Message(kMsgAddressPart, "The IP address part %s is above 255. "
+                                                         "Each part is a number from 0 to 255."),
+                                {part});
+    }
+    // A port of the list was found by the library; a typed one is checked here first.
+    if (!m_portCombo->isEditable() || setting.portName.isEmpty() ||
+        m_portCombo->findText(setting.portName, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
+        return {};
+    QString path;
+    const int32_t checked = CheckTypedDevicePath(setting.portName, &path);
+    if (checked == QPC_OK)
+        return {};
+    if (checked == QPC_ERR_NOT_SUPPORTED)
+        return FillPlaceholders(Message(kMsgNotAPort, "%s is not a serial line or a printer port."),
+                                {path});
+    return Message(txt::kMsgCommError, "A communication error occurred.") + u'\n' +
+           CommErrorCause(checked, path);
+}
+
+// The message of a failed test: the described text, then the cause in words.
+QString CCommunicationSettingDlg::CommErrorText(int32_t result, const PortSetting& setting) const
+{
+    QString cause;
+    if (m_current == kEthernet && setting.address == 0) {
+        cause = QStringLiteral("No IP address was entered.");
+    } else {
+        const std::optional<PortInfo> port = BuildPortInfo(setting);
+        cause = CommErrorCause(result, port ? PortDevicePath(*port) : QString());
+    }
+    return Message(txt::kMsgCommError, "A communication error occurred.") + u'\n' + cause;
+}
+
 bool CCommunicationSettingDlg::RunCommunicationTest()
 {
     TestOutcome outcome = TestOutcome::CommError;
     PortInfo tested;
+    const PortSetting setting = ReadChoice();
+    if (const QString refusal = Refusal(setting); !refusal.isEmpty()) {
+        qpu::ShowWarningMessage(this, refusal);
+        return false;
+    }
+    int32_t result = QPC_OK;
     {
         const WaitCursor wait;
         outcome =
-            addport::RunCommunicationTest(m_commLib, ReadChoice(), m_state->startMode, &tested);
+            addport::RunCommunicationTest(m_commLib, setting, m_state->startMode, &tested, &result);
     }
     switch (outcome) {
     case TestOutcome::Success:
@@ -475,7 +604,7 @@ bool CCommunicationSettingDlg::RunCommunicationTest()
     case TestOutcome::CommError:
         break;
     }
-    qpu::ShowWarningMessage(this, Message(txt::kMsgCommError, "A communication error occurred."));
+    qpu::ShowWarningMessage(this, CommErrorText(result, setting));
     return false;
 }
 
@@ -506,8 +635,10 @@ void CCommunicationSettingDlg::RunNetworkTool()
     m_networkWorker = tools::ToolWorker::Start(this, m_toolPaths.networkTool,
                                                {tools::kMsgNetworkTool, tools::kNetworkToolStarted},
                                                {tools::kMsgNetworkTool, tools::kNetworkToolEnded});
-    if (m_networkWorker)
+    if (m_networkWorker) {
+        const WaitCursor wait;
         progress->exec();
+    }
     m_progress = nullptr;
 }
 
@@ -536,8 +667,10 @@ void CCommunicationSettingDlg::RunConnector()
     m_connectorWorker =
         tools::ToolWorker::Start(this, m_toolPaths.connector, {tools::kMsgConnectorStarted, 0},
                                  {tools::kMsgConnectorEnded, 0});
-    if (m_connectorWorker)
+    if (m_connectorWorker) {
+        const WaitCursor wait;
         progress->exec();
+    }
     m_progress = nullptr;
 }
 

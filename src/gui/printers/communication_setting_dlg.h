@@ -104,7 +104,14 @@ private:
     void SearchPorts();
     void OnFoundPrinterChosen();
     void OnAddressEdited();
+    void OnPortTextEdited();
+    void ShowSearchResult(int found);
+    QString FoundPrinterText(const PortInfo& record) const;
     addport::PortSetting ReadChoice();
+    // A typed port or an address the dialog refuses before any test, with the message
+    // that says why; empty when the choice may be tested.
+    QString Refusal(const addport::PortSetting& setting) const;
+    QString CommErrorText(int32_t result, const addport::PortSetting& setting) const;
     void OnCommunicationTestClicked();
 
     intptr_t OnConnectorStarted();
@@ -139,6 +146,7 @@ private:
     QButtonGroup* m_interfaceGroup = nullptr;
     QLabel* m_portLabel = nullptr;
     QComboBox* m_portCombo = nullptr;
+    QLabel* m_searchResult = nullptr;
     CIpAddressEdit* m_address = nullptr;
     QPushButton* m_networkSearch = nullptr;
     QPushButton* m_portSearch = nullptr;

@@ -57,6 +57,7 @@ void CIpAddressEdit::SetAddress(uint32_t address)
     for (size_t i = 0; i < m_fields.size(); ++i) {
         const uint32_t octet = (address >> (24 - 8 * i)) & 0xFF;
         m_fields[i]->setText(QString::number(octet));
+        m_fields[i]->setStyleSheet(QString());
     }
 }
 
@@ -70,10 +71,21 @@ uint32_t CIpAddressEdit::Address() const
     return address;
 }
 
+QString CIpAddressEdit::OutOfRangePart() const
+{
+    for (const QLineEdit* field : m_fields) {
+        if (field->text().toUInt() > kMaxOctet)
+            return field->text();
+    }
+    return {};
+}
+
 void CIpAddressEdit::Clear()
 {
-    for (QLineEdit* field : m_fields)
+    for (QLineEdit* field : m_fields) {
         field->clear();
+        field->setStyleSheet(QString());
+    }
 }
 
 bool CIpAddressEdit::IsBlank() const
@@ -110,11 +122,11 @@ void CIpAddressEdit::OnTextEdited(int index, const QString& text)
 {
     QLineEdit* field = m_fields[static_cast<size_t>(index)];
     // The validator lets three digits through while they are typed; a number above 255
-    // becomes 255 at once, as the address cannot hold it.
-    if (text.toUInt() > kMaxOctet) {
+    // stays as typed, shown in the error colour, and the dialog refuses it.
+    const bool outOfRange = text.toUInt() > kMaxOctet;
+    if (outOfRange)
         QApplication::beep();
-        field->setText(QString::number(kMaxOctet));
-    }
+    field->setStyleSheet(outOfRange ? QStringLiteral("color: #b00000;") : QString());
     if (field->text().size() == 3)
         Focus(index + 1);
 }

@@ -12,7 +12,9 @@
 #include "pages/static_item.h"
 #include "pages/static_picture_item.h"
 #include "platform/activation_channel.h"
+#include "platform/log_categories.h"
 #include "printers/cups_spooler.h"
+#include "printers/saved_serial.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -276,7 +278,11 @@ void CPrinterSelectDlg::RefreshList()
     if (m_core.Refresh() == QPC_OK) {
         FillList();
     }
-    SelectRow(m_list->topLevelItemCount() > 0 ? 0 : -1);
+    // The printer chosen last, else the first one.
+    const int last = RowOfPrinter(m_core.Rows(), RecalledLastPrinter());
+    SelectRow(last >= 0 && last < m_list->topLevelItemCount()
+                  ? last
+                  : (m_list->topLevelItemCount() > 0 ? 0 : -1));
 }
 
 void CPrinterSelectDlg::FillList()
@@ -290,6 +296,11 @@ void CPrinterSelectDlg::FillList()
         item->setText(0, rows[i].name);
         item->setText(1, InterfaceName(m_texts, rows[i].keyword));
         item->setText(2, rows[i].portName);
+        // Printers of one model are told apart by the serial number of their saved copy.
+        if (rows[i].port != nullptr)
+            item->setText(3,
+                          SavedSerialNumber(m_core.Registry(), FixedText(rows[i].port->deviceName),
+                                            FixedText(rows[i].port->portName)));
         item->setData(0, Qt::UserRole, static_cast<int>(i));
         widest = std::max(widest, metrics.horizontalAdvance(rows[i].name));
     }
@@ -407,6 +418,9 @@ bool CPrinterSelectDlg::AskMessage(int number)
 
 void CPrinterSelectDlg::Accept()
 {
+    const PortInfo& chosen = m_core.State().portInfo;
+    if (!RememberLastPrinter({FixedText(chosen.interfaceKeyword), FixedText(chosen.portName)}))
+        qCWarning(lcComm) << "the chosen port could not be remembered for the next start";
     lang::SaveLanguageChoice(m_core.State());
     QDialog::accept();
 }

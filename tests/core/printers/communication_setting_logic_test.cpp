@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <cstring>
 #include <map>
 #include <string>
@@ -452,4 +455,43 @@ TEST_F(ScriptedLibrary, FailuresAreCommunicationErrorsAndCloseOnlyAfterACall)
     EXPECT_EQ(RunCommunicationTest(&unbound, SerialSetting(), 0, nullptr), TestOutcome::CommError);
     EXPECT_EQ(RunCommunicationTest(nullptr, SerialSetting(), 0, nullptr), TestOutcome::CommError);
     EXPECT_EQ(g_script.testCalls, 0);
+}
+
+TEST(TypedPort, SerialNumberOfTheIdentificationAndTypedDevicePaths)
+{
+    const auto id = [](const char* text) {
+        PortInfo port{};
+        std::memcpy(port.usbDeviceId, text, std::strlen(text));
+        return SerialFromIdentification(port.usbDeviceId).toStdString();
+    };
+    EXPECT_EQ(id("SN:QPR6000001;"), "QPR6000001");
+    EXPECT_EQ(id("MFG:VORKA;MDL:QP-R60;SN: QPR6000002 ;"), "QPR6000002");
+    EXPECT_EQ(id("MFG:VORKA;MDL:QP-R60;"), "");
+    EXPECT_EQ(id(""), "");
+
+    // A table of terminal drivers of the test's own: /dev/null (1:3) is no terminal; the
+    // "serial" kind with a minor range names the serial lines.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile table(folder.filePath(QStringLiteral("drivers")));
+    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+    table.write("/dev/tty             /dev/tty        5       0 system:/dev/tty\n"
+                "memory-as-serial     /dev/zero       1   5-5 serial\n");
+    table.close();
+    QString path;
+    EXPECT_EQ(CheckTypedDevicePath(QStringLiteral("/dev/zero"), &path, table.fileName()), QPC_OK);
+    EXPECT_EQ(path, QStringLiteral("/dev/zero"));
+    EXPECT_EQ(CheckTypedDevicePath(QStringLiteral("/dev/null"), &path, table.fileName()),
+              QPC_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(CheckTypedDevicePath(folder.path(), &path, table.fileName()), QPC_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(
+        CheckTypedDevicePath(folder.filePath(QStringLiteral("none")), &path, table.fileName()),
+        QPC_ERR_NOT_FOUND);
+    EXPECT_EQ(CheckTypedDevicePath(QString(), &path, table.fileName()), QPC_ERR_NOT_FOUND);
+    // A bare name is looked for in the device folder.
+    qputenv("QPCOMM_DEV_DIR", folder.path().toUtf8());
+    EXPECT_EQ(CheckTypedDevicePath(QStringLiteral("drivers"), &path, table.fileName()),
+              QPC_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(path, table.fileName());
+    qunsetenv("QPCOMM_DEV_DIR");
 }

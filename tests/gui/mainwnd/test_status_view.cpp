@@ -183,6 +183,39 @@ TEST_F(StatusViewTest, EveryCodeShowsItsEnglishText)
     }
 }
 
+// Online in green, conditions the printer prints through (near-end, feeding, cleaning,
+// awaiting removal) in the warning colour, everything that stops it in the error colour.
+TEST_F(StatusViewTest, TheStatusLineIsColouredByTheKindOfCondition)
+{
+    enum Kind
+    {
+        Good,
+        Warning,
+        Error,
+        Neutral
+    };
+    const std::pair<int, Kind> cases[] = {
+        {0, Good},     {1, Error},    {2, Error},    {3, Error},  {6, Error},    {7, Error},
+        {12, Error},   {14, Warning}, {15, Warning}, {16, Error}, {17, Warning}, {18, Warning},
+        {19, Warning}, {20, Warning}, {21, Warning}, {22, Error}, {30, Neutral},
+    };
+    QColor colours[4];
+    for (const auto& [code, kind] : cases) {
+        auto view = ReadyView();
+        view->HandleStatusCode(code);
+        const QColor shown = view->Control(kStatusLine)->palette().color(QPalette::WindowText);
+        if (!colours[kind].isValid())
+            colours[kind] = shown;
+        EXPECT_EQ(shown, colours[kind]) << code;
+    }
+    EXPECT_GT(colours[Good].green(), colours[Good].red());
+    EXPECT_GT(colours[Error].red(), colours[Error].green());
+    EXPECT_NE(colours[Warning], colours[Error]);
+    EXPECT_NE(colours[Warning], colours[Good]);
+    EXPECT_NE(colours[Neutral], colours[Good]);
+    EXPECT_NE(colours[Neutral], colours[Error]);
+}
+
 TEST_F(StatusViewTest, TextsComeFromTheLanguageFile)
 {
     ASSERT_TRUE(m_bench.AddShippedLanguage("0407.DAT"));

@@ -213,8 +213,9 @@ TEST_F(PrinterSettingPage, SilentPrinterGivesTheCommunicationMessage)
     MessageBoxWatcher watcher;
     EXPECT_EQ(ctrl->ReadAllSettings(&entries), -67);
     ASSERT_EQ(watcher.boxes.size(), 1u);
-    // Message 1 comes from the language file.
-    EXPECT_EQ(watcher.boxes[0].text, QStringLiteral("Communication text from the file."));
+    // Message 1 comes from the language file; its second line says why.
+    EXPECT_EQ(watcher.boxes[0].text, QStringLiteral("Communication text from the file.\n"
+                                                    "The printer did not answer in time."));
     EXPECT_EQ(clock.sleeps, 19); // 20 attempts
     EXPECT_EQ(frame.reported, (std::vector<int>{0, 20, 100}));
     EXPECT_EQ(PluginControl('a')->readCalls, 0);
@@ -358,7 +359,11 @@ TEST_F(PrinterInfoBinding, NoConnectionFailsEveryCheckWithTheCommunicationMessag
     MessageBoxWatcher watcher;
     EXPECT_EQ(ctrl->ReadAllSettings(nullptr), -67);
     ASSERT_EQ(watcher.boxes.size(), 1u);
-    EXPECT_EQ(watcher.boxes[0].text, QStringLiteral("A communication error occurred."));
+    const QStringList lines = watcher.boxes[0].text.split(u'\n');
+    ASSERT_EQ(lines.size(), 2) << watcher.boxes[0].text.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("A communication error occurred."));
+    EXPECT_TRUE(lines[1].contains(QLatin1String("printer information library")))
+        << lines[1].toStdString();
     EXPECT_EQ(clock.sleeps, 0); // no attempts without a connection
     EXPECT_EQ(frame.reported, (std::vector<int>{0, 50, 100}));
 }

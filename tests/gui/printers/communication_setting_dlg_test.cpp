@@ -424,7 +424,7 @@ TEST_F(AddPortDialog, APrinterThatDoesNotAnswerIsACommunicationError)
     Click(dialog.get(), 1026);
     ASSERT_EQ(m_boxes.boxes.size(), 1u);
     EXPECT_EQ(m_boxes.boxes[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(Str(m_boxes.boxes[0].text), "A communication error occurred.");
+    EXPECT_EQ(Str(m_boxes.boxes[0].text.section(u'\n', 0, 0)), "A communication error occurred.");
     Click(dialog.get(), 1);
     EXPECT_EQ(m_boxes.boxes.size(), 2u);
     EXPECT_TRUE(dialog->isVisible());
@@ -499,7 +499,7 @@ TEST_F(AddPortDialog, WithoutTheLibraryNothingIsFoundAndTheTestFails)
     EXPECT_EQ(ControlOf<QComboBox>(dialog.get(), 1016)->count(), 0);
     EXPECT_FALSE(dialog->RunCommunicationTest());
     ASSERT_EQ(m_boxes.boxes.size(), 1u);
-    EXPECT_EQ(Str(m_boxes.boxes[0].text), "A communication error occurred.");
+    EXPECT_EQ(Str(m_boxes.boxes[0].text.section(u'\n', 0, 0)), "A communication error occurred.");
     Click(dialog.get(), 2003);
     ASSERT_TRUE(WaitFor([&] { return m_boxes.boxes.size() == 2; }));
     EXPECT_EQ(Str(m_boxes.boxes[1].text), "Cannot find the printer.");
@@ -544,9 +544,9 @@ TEST_F(AddPortDialog, EthernetWithoutPrintersSaysSoAndKeepsTheAddress)
     ASSERT_TRUE(WaitFor([&] { return !m_boxes.boxes.empty(); }));
     EXPECT_EQ(Str(m_boxes.boxes[0].text), "Cannot find the printer.");
     EXPECT_EQ(ControlOf<QListWidget>(dialog.get(), 1018)->count(), 0);
-    // The address control starts at 192.168.192.168, and OK is offered for it.
-    EXPECT_EQ(ControlOf<CIpAddressEdit>(dialog.get(), 1012)->Address(), 0xC0A8C0A8u);
-    EXPECT_TRUE(ControlOf(dialog.get(), 1)->isEnabled());
+    // The address control starts blank, so OK waits for an address.
+    EXPECT_TRUE(ControlOf<CIpAddressEdit>(dialog.get(), 1012)->IsBlank());
+    EXPECT_FALSE(ControlOf(dialog.get(), 1)->isEnabled());
 }
 
 namespace {
@@ -598,6 +598,12 @@ TEST_F(AddPortDialog, FoundPrintersListInReverseAndOutOfRangeNumbersBecome255)
     auto* address = ControlOf<CIpAddressEdit>(dialog.get(), 1012);
     EXPECT_EQ(address->Address(), 0xFF020304u);
 
+    // A test reads the address as the last address.
+    g_testCalls = 0;
+    Click(dialog.get(), 1026);
+    EXPECT_EQ(g_testCalls, 1);
+    EXPECT_EQ(dialog->LastAddress(), 0xFF020304u);
+
     // Blanking the address: the last address still counts until a test reads the blank
     // control; after that, OK needs a number again.
     address->Clear();
@@ -608,7 +614,8 @@ TEST_F(AddPortDialog, FoundPrintersListInReverseAndOutOfRangeNumbersBecome255)
     // A blank address is a communication error without asking the library.
     EXPECT_EQ(g_testCalls, 0);
     ASSERT_FALSE(m_boxes.boxes.empty());
-    EXPECT_EQ(Str(m_boxes.boxes.back().text), "A communication error occurred.");
+    EXPECT_EQ(Str(m_boxes.boxes.back().text.section(u'\n', 0, 0)),
+              "A communication error occurred.");
     const QList<QLineEdit*> fields = address->findChildren<QLineEdit*>();
     ASSERT_GE(fields.size(), 4);
     fields.back()->setText(QStringLiteral("7"));
@@ -881,7 +888,8 @@ TEST(AddressEntry, FourFieldsOfZeroTo255)
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("999"));
     EXPECT_EQ(Str(octets[0]->text()), "10");
     EXPECT_EQ(Str(octets[1]->text()), "200");
-    EXPECT_EQ(Str(octets[2]->text()), "255");
+    // A number above 255 stays as typed: the dialog refuses it, nothing changes it.
+    EXPECT_EQ(Str(octets[2]->text()), "999");
     EXPECT_TRUE(octets[3]->hasFocus());
     EXPECT_EQ(edit.FilledFieldCount(), 3);
     // Backspace in an empty field goes back to the one before.
@@ -915,7 +923,251 @@ TEST_F(AddPortDialog, CancelLeavesNoResult)
 }
 
 // ---------------------------------------------------------------------------------------
-// Pictures for people: every layout and both progress windows, English and Japanese.
+// What the user is told: causes, refused addresses, serial numbers, search results, the
+// wait cursor, typed device paths.
+
+namespace {
+
+// A scripted library whose test answers g_testResult, whose serial search finds g_serial
+// and whose network search finds g_found (address, and a serial number in the opaque
+// identification where one is given).
+int32_t g_testResult = QPC_ERR_TIMEOUT;
+std::vector<std::string> g_serial;
+std::vector<std::pair<std::string, std::string>> g_foundWithSerial;
+bool g_waitCursorDuringTest = false;
+int32_t FlexibleEnum(const QpuChar16* keyword, PortInfo** list, uint32_t capacity, uint32_t* count)
+{
+    const QString key = QString::fromUtf16(reinterpret_cast<const char16_t*>(keyword));
+    *count = 0;
+    if (key == QLatin1String("NET")) {
+        *count = static_cast<uint32_t>(g_foundWithSerial.size());
+        for (uint32_t i = 0; i < capacity && i < *count; ++i) {
+            SetFixedText(list[i]->portName, QString::fromStdString(g_foundWithSerial[i].first));
+            SetFixedText(list[i]->deviceName, QStringLiteral("QP-R60"));
+            const std::string id = g_foundWithSerial[i].second.empty()
+                                       ? std::string()
+                                       : "SN:" + g_foundWithSerial[i].second + ";";
+            std::memcpy(list[i]->usbDeviceId, id.c_str(), id.size());
+        }
+    } else if (key == QLatin1String("COM") || key == QLatin1String("SERIAL")) {
+        *count = static_cast<uint32_t>(g_serial.size());
+        for (uint32_t i = 0; i < capacity && i < *count; ++i)
+            SetFixedText(list[i]->portName, QString::fromStdString(g_serial[i]));
+    }
+    return QPC_OK;
+}
+int32_t FlexibleTest(PortInfo*)
+{
+    g_waitCursorDuringTest = QApplication::overrideCursor() != nullptr &&
+                             QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    return g_testResult;
+}
+
+CommLibTable FlexibleTable()
+{
+    static int module = 0;
+    CommLibTable table{};
+    table.module = &module;
+    table.EnumDevPort = &FlexibleEnum;
+    table.CommunicationTest = &FlexibleTest;
+    table.Close = &ScriptedClose;
+    return table;
+}
+
+} // namespace
+
+TEST_F(AddPortDialog, ACommunicationErrorSaysWhatToCheckOnItsSecondLine)
+{
+    const CommLibTable table = FlexibleTable();
+    g_serial = {"ttyS0"};
+    Offer({kSerial}, kSerial);
+    auto dialog = Open(&table);
+    const struct
+    {
+        int32_t result;
+        const char* cause;
+    } cases[] = {
+        {QPC_ERR_TIMEOUT, "did not answer in time"},
+        {QPC_ERR_PORT_IN_USE, "in use by another program"},
+        {QPC_ERR_NOT_FOUND, "/ttyS0 was not found"},
+        {QPC_ERR_ACCESS_DENIED, "Access to "},
+        {QPC_ERR_IO, "/ttyS0 failed"},
+    };
+    for (const auto& c : cases) {
+        g_testResult = c.result;
+        m_boxes.boxes.clear();
+        Click(dialog.get(), 1026);
+        ASSERT_EQ(m_boxes.boxes.size(), 1u) << c.result;
+        const QStringList lines = m_boxes.boxes[0].text.split(u'\n');
+        ASSERT_EQ(lines.size(), 2) << Str(m_boxes.boxes[0].text);
+        EXPECT_EQ(Str(lines[0]), "A communication error occurred.");
+        EXPECT_TRUE(lines[1].contains(QLatin1String(c.cause))) << Str(lines[1]);
+    }
+    g_serial.clear();
+}
+
+TEST_F(AddPortDialog, AnAddressPartAbove255IsRefusedAndNotChanged)
+{
+    const CommLibTable table = FlexibleTable();
+    g_testCalls = 0;
+    Offer({kEthernet}, kEthernet);
+    auto dialog = Open(&table);
+    ASSERT_TRUE(WaitFor([&] { return !m_boxes.boxes.empty(); })); // nothing found
+    m_boxes.boxes.clear();
+    auto* address = ControlOf<CIpAddressEdit>(dialog.get(), 1012);
+    QList<QLineEdit*> octets;
+    for (QLineEdit* field : address->findChildren<QLineEdit*>())
+        if (!field->isReadOnly())
+            octets << field;
+    ASSERT_EQ(octets.size(), 4);
+    const char* typed[] = {"10", "200", "999", "1"};
+    for (int i = 0; i < 4; ++i) {
+        octets[i]->setFocus();
+        QTest::keyClicks(octets[i], QString::fromLatin1(typed[i]));
+    }
+    EXPECT_EQ(Str(octets[2]->text()), "999");
+    Click(dialog.get(), 1026);
+    ASSERT_EQ(m_boxes.boxes.size(), 1u);
+    EXPECT_TRUE(m_boxes.boxes[0].text.contains(QLatin1String("999"))) << Str(m_boxes.boxes[0].text);
+    EXPECT_TRUE(m_boxes.boxes[0].text.contains(QLatin1String("255"))) << Str(m_boxes.boxes[0].text);
+    EXPECT_EQ(m_boxes.boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(dialog->result(), 0);
+    EXPECT_EQ(Str(octets[2]->text()), "999");
+}
+
+TEST_F(AddPortDialog, EthernetStartsBlankAndForgetsTheResultsOfAnEarlierSearch)
+{
+    const CommLibTable table = FlexibleTable();
+    g_foundWithSerial = {{"10.0.0.7", ""}};
+    Offer({kSerial, kEthernet}, kEthernet);
+    auto dialog = Open(&table);
+    auto* found = ControlOf<QListWidget>(dialog.get(), 1018);
+    ASSERT_TRUE(WaitFor([&] { return found->count() == 1; }));
+    auto* address = ControlOf<CIpAddressEdit>(dialog.get(), 1012);
+    EXPECT_TRUE(address->IsBlank());
+    EXPECT_FALSE(ControlOf(dialog.get(), 1)->isEnabled());
+    EXPECT_FALSE(ControlOf(dialog.get(), 1026)->isEnabled());
+
+    Click(dialog.get(), 2000);
+    // Back on Ethernet the old answer is gone before the new search has run.
+    ControlOf<QPushButton>(dialog.get(), 2003)->click();
+    EXPECT_EQ(found->count(), 0);
+    Settle(100);
+    g_foundWithSerial.clear();
+}
+
+TEST_F(AddPortDialog, FoundPrintersShowTheSerialNumberOfTheirAnswer)
+{
+    const CommLibTable table = FlexibleTable();
+    g_foundWithSerial = {{"10.0.0.1", "QPR6000011"}, {"10.0.0.2", ""}};
+    Offer({kEthernet}, kEthernet);
+    auto dialog = Open(&table);
+    auto* found = ControlOf<QListWidget>(dialog.get(), 1018);
+    ASSERT_TRUE(WaitFor([&] { return found->count() == 2; }));
+    EXPECT_EQ(Str(found->item(0)->text()), "10.0.0.2");
+    EXPECT_TRUE(found->item(1)->text().startsWith(QLatin1String("10.0.0.1")));
+    EXPECT_TRUE(found->item(1)->text().contains(QLatin1String("QPR6000011")))
+        << Str(found->item(1)->text());
+    found->setCurrentRow(1);
+    Settle();
+    EXPECT_EQ(ControlOf<CIpAddressEdit>(dialog.get(), 1012)->Address(), 0x0A000001u);
+    g_foundWithSerial.clear();
+}
+
+TEST_F(AddPortDialog, PortSearchSaysWhatItFound)
+{
+    const CommLibTable table = FlexibleTable();
+    g_serial = {"ttyS0", "ttyS1"};
+    Offer({kSerial, kEthernet}, kSerial);
+    auto dialog = Open(&table);
+    auto* result = dialog->findChild<QLabel*>(QStringLiteral("searchResult"));
+    ASSERT_NE(result, nullptr);
+    Click(dialog.get(), 1022);
+    EXPECT_TRUE(result->isVisible());
+    EXPECT_TRUE(result->text().contains(u'2')) << Str(result->text());
+    g_serial.clear();
+    Click(dialog.get(), 1022);
+    EXPECT_EQ(Str(result->text()), "Nothing was found.");
+    // Another interface starts without the answer of this search.
+    Click(dialog.get(), 2003);
+    Settle(100);
+    Click(dialog.get(), 2000);
+    EXPECT_FALSE(result->isVisible());
+}
+
+TEST_F(AddPortDialog, TheTestAndTheCompanionToolsRunUnderTheWaitCursor)
+{
+    const CommLibTable table = FlexibleTable();
+    g_serial = {"ttyS0"};
+    Offer({kSerial, kEthernet}, kSerial);
+    auto dialog = Open(&table);
+
+    // The communication test runs under the wait cursor.
+    g_testResult = QPC_OK;
+    g_waitCursorDuringTest = false;
+    Click(dialog.get(), 1026);
+    EXPECT_TRUE(g_waitCursorDuringTest);
+
+    // And so does a companion tool, for as long as it runs.
+    g->system->AddScript("tools/vn/VNConfig.exe", "sleep 0.4");
+    g->system->SetRegistry(QByteArray("[") + kNetworkToolKey +
+                           "]\nInstallLocation=" + g->system->Path("tools/vn").toUtf8() + "\n");
+    Click(dialog.get(), 2003);
+    ASSERT_TRUE(WaitFor([&] { return !m_boxes.boxes.empty(); }));
+    bool waitCursorWhileRunning = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (dialog->ProgressWindow() != nullptr && QApplication::overrideCursor() != nullptr &&
+            QApplication::overrideCursor()->shape() == Qt::WaitCursor)
+            waitCursorWhileRunning = true;
+    });
+    probe.start(20);
+    Click(dialog.get(), 1015);
+    probe.stop();
+    EXPECT_TRUE(waitCursorWhileRunning);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    g_serial.clear();
+    g_testResult = QPC_ERR_TIMEOUT;
+}
+
+TEST_F(AddPortDialog, ATypedDevicePathIsCheckedAsTheLibraryChecksDriverPaths)
+{
+    auto printer = PtyPrinter("elsewhere/qpr60");
+    Offer({kSerial}, kSerial);
+    auto dialog = Open();
+    auto* ports = ControlOf<QComboBox>(dialog.get(), 1016);
+    ASSERT_TRUE(ports->isEditable());
+    const QString missing = g->system->Path("elsewhere/none");
+    const QString notATerminal = g->system->Path("elsewhere");
+    const struct
+    {
+        QString typed;
+        const char* said; // empty: the test passes
+    } cases[] = {
+        {missing, "was not found"},
+        {QStringLiteral("/dev/null"), "not a serial line"},
+        {notATerminal, "not a serial line"},
+        {g->system->Path("elsewhere/qpr60"), ""},
+    };
+    for (const auto& c : cases) {
+        m_boxes.boxes.clear();
+        ports->setEditText(c.typed);
+        Settle();
+        EXPECT_TRUE(ControlOf(dialog.get(), 1026)->isEnabled()) << Str(c.typed);
+        Click(dialog.get(), 1026);
+        ASSERT_EQ(m_boxes.boxes.size(), 1u) << Str(c.typed);
+        if (*c.said == 0) {
+            EXPECT_EQ(Str(m_boxes.boxes[0].text), "Communication test completed successfully.");
+            EXPECT_EQ(PortText(dialog->Result().portName), Str(c.typed));
+        } else {
+            EXPECT_TRUE(m_boxes.boxes[0].text.contains(QLatin1String(c.said)))
+                << Str(m_boxes.boxes[0].text);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Pictures for people: every layout and both progress windows, English, German and Japanese.
 
 TEST_F(AddPortDialog, Screenshots)
 {
@@ -932,7 +1184,7 @@ TEST_F(AddPortDialog, Screenshots)
     g->system->AddScript("opt/VORKA/QP Bluetooth Connector/QPBluetoothConnector.exe");
     g->system->AddScript("opt/VORKA/VorkaNet Config V4/VNConfig.exe");
     const char* names[] = {"serial", "parallel", "usb", "ethernet", "bluetooth"};
-    for (const int langId : {0x0409, 0x0411}) {
+    for (const int langId : {0x0409, 0x0407, 0x0411}) {
         SetLanguage(langId);
         const QString lang = QStringLiteral("%1").arg(langId, 4, 16, QLatin1Char('0'));
         auto dialog = Open();

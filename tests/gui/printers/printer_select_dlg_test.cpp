@@ -10,6 +10,7 @@
 #include "emulator_process.h"
 #include "lang/select_lang_dlg.h"
 #include "pages/plugin_data_mgr.h"
+#include "pages/printer_info_block.h"
 #include "platform/activation_channel.h"
 #include "platform/profile.h"
 #include "printers/printer_spooler.h"
@@ -66,6 +67,8 @@ struct Printers
         qputenv("XDG_RUNTIME_DIR", root.filePath(QStringLiteral("run")).toUtf8());
         qputenv("QPCOMM_DISCOVERY_ADDR", "127.0.0.1");
         qputenv("QPCOMM_TIMEOUT_MS", "400");
+        // The printer chosen last is remembered in the user's application data.
+        qputenv("QP60UTIL_USER_APPDATA", root.filePath(QStringLiteral("user")).toUtf8());
         portsFile = root.filePath(QStringLiteral("appdata/VORKA/QPComm/ports.dat"));
 
         const std::string pty = (devDir + QStringLiteral("/ttyQP0")).toStdString();
@@ -114,6 +117,7 @@ protected:
     {
         ASSERT_TRUE(s_startError.isEmpty()) << s_startError.toStdString();
         QFile::remove(g_printers->portsFile);
+        QDir(g_printers->root.filePath(QStringLiteral("user"))).removeRecursively();
         ASSERT_TRUE(m_program.isValid());
         QFile::copy(QStringLiteral(QPU_SOURCE_DIR "/data/program/SETTING.INI"),
                     m_program.filePath(QStringLiteral("SETTING.INI")));
@@ -563,13 +567,68 @@ TEST_F(PrinterSelectDlgTest, MessagesAreWarningBoxesOfTheUtility)
     EXPECT_TRUE(dialog.isVisible());
 }
 
+// A saved copy of a registered printer's settings whose identity block names a serial number.
+void SaveCopyWithSerial(PluginDataMgr& dataMgr, const QString& folder, const QString& portName,
+                        const QString& serial)
+{
+    dataMgr.Registry().Add(folder, QStringLiteral("QP-R60"), portName);
+    PluginDataMgr copy;
+    ASSERT_EQ(RegisterPrinterInfoBlock(copy), 0);
+    PrinterInfoBlock block = DefaultPrinterInfoBlock();
+    SetText(block, PrinterInfoText::SerialNumber, serial);
+    ASSERT_EQ(WritePrinterInfoBlock(copy, block), 0);
+    copy.SetSaveEnabled(1);
+    const QString path = dataMgr.Registry().SettingsPathOf(QStringLiteral("QP-R60"), portName);
+    ASSERT_EQ(copy.SaveSettingsFile(path, QByteArrayLiteral("QP-R60"), 1, 2), 1);
+}
+
+TEST_F(PrinterSelectDlgTest, RowsShowTheSerialNumberOfTheSavedCopy)
+{
+    Register(MakePort(QStringLiteral("NET"), kNet1));
+    Register(MakePort(QStringLiteral("COM"), QStringLiteral("ttyQP0")));
+    SaveCopyWithSerial(m_dataMgr, m_program.path(), QStringLiteral("ttyQP0"),
+                       QStringLiteral("QPR6000042"));
+    auto dialog = MakeDialog();
+    dialog->show();
+    ASSERT_EQ(dialog->PrinterList()->topLevelItemCount(), 2);
+    QStringList texts;
+    for (int column = 0; column < dialog->PrinterList()->columnCount(); ++column)
+        texts << dialog->PrinterList()->topLevelItem(1)->text(column);
+    EXPECT_TRUE(texts.join(u'|').contains(QLatin1String("QPR6000042")))
+        << texts.join(u'|').toStdString();
+    // A printer without a saved copy shows no serial number.
+    texts.clear();
+    for (int column = 0; column < dialog->PrinterList()->columnCount(); ++column)
+        texts << dialog->PrinterList()->topLevelItem(0)->text(column);
+    EXPECT_FALSE(texts.join(u'|').contains(QLatin1String("QPR")));
+}
+
+TEST_F(PrinterSelectDlgTest, TheLastChosenPrinterIsSelectedNextTime)
+{
+    Register(MakePort(QStringLiteral("NET"), kNet1));
+    Register(MakePort(QStringLiteral("COM"), QStringLiteral("ttyQP0")));
+    auto first = MakeDialog();
+    first->show();
+    EXPECT_EQ(first->SelectedRow(), 0);
+    Choose(*first, 1);
+    ClickOk(*first);
+    ASSERT_EQ(first->result(), QDialog::Accepted) << m_messages.join(u'|').toStdString();
+    QpcCall(Lib(), &CommLibTable::Close);
+
+    auto second = MakeDialog();
+    second->show();
+    EXPECT_EQ(second->SelectedRow(), 1);
+    EXPECT_EQ(Row(*second, second->SelectedRow()).value(2), u"ttyQP0");
+}
+
 TEST_F(PrinterSelectDlgTest, Screenshots)
 {
     Register(MakePort(QStringLiteral("NET"), kNet1));
     Register(MakePort(QStringLiteral("COM"), QStringLiteral("ttyQP0")));
     Register(MakePort(QStringLiteral("USB"), QStringLiteral("lp0")));
     Register(MakePort(QStringLiteral("BT"), QStringLiteral("rfcomm0")));
-    for (const auto& [id, name] : {std::pair{0x0409, "en"}, std::pair{0x0411, "ja"}}) {
+    for (const auto& [id, name] :
+         {std::pair{0x0409, "en"}, std::pair{0x0407, "de"}, std::pair{0x0411, "ja"}}) {
         SetLanguage(id);
         auto dialog = MakeDialog();
         dialog->show();
