@@ -1,5 +1,7 @@
 #include "printer_info_page.h"
 
+#include <qpu/status_texts.h>
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -43,21 +45,13 @@ enum Message
     kCannotPrint = 2,
 };
 
-// Online in green; conditions the printer prints through or that end by themselves
-// (feeding paper, cleaning, awaiting paper removal, the near-ends) in the warning colour;
-// everything that stops printing in the error colour.
+// Online in green, conditions the printer prints through in amber, the rest in red, as in
+// the status strip (qpu/status_texts.h).
 QColor StatusColour(int32_t code)
 {
-    constexpr int32_t kFeedingPaper = 14;
-    constexpr int32_t kCleaning = 15;
-    constexpr int32_t kAwaitingRemoval = 17;
-    constexpr int32_t kLastNearEnd = 21;
-    if (code == QPC_STATUS_ONLINE)
-        return QColor(0x00, 0x70, 0x00);
-    if (code == kFeedingPaper || code == kCleaning ||
-        (code >= kAwaitingRemoval && code <= kLastNearEnd))
-        return QColor(0xA0, 0x50, 0x00);
-    return QColor(0xB0, 0x00, 0x00);
+    const QpuStatusText* text = qpu_status_text(code);
+    return QColor::fromRgb(qpu_status_kind_rgb(text != nullptr ? text->kind
+                                                               : QPU_STATUS_KIND_STOPPED));
 }
 
 } // namespace

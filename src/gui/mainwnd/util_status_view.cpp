@@ -10,6 +10,7 @@
 #include "pages/static_picture_item.h"
 
 #include <qpu/data_block.h>
+#include <qpu/status_texts.h>
 #include <qpu/window_message.h>
 
 #include <QGridLayout>
@@ -34,25 +35,14 @@ QColor WindowColor(const QWidget& widget)
     return widget.palette().color(QPalette::Base);
 }
 
-// The status line's colour tells the kind of condition: Online in green; conditions the
-// printer still prints through or that end by themselves (feeding paper, cleaning, awaiting
-// paper removal, paper, journal and ink near-end) in the warning colour; every condition
-// that stops printing (offline, errors, cover open, paper or ink out, no status) in the
-// error colour; Unknown, and start mode 4 without a printer, in the normal text colour.
+// The status line's colour tells the kind of condition (qpu/status_texts.h); Unknown, and
+// start mode 4 without a printer, in the normal text colour.
 QColor StatusColour(int shownCode, bool noPrinter, const QWidget& view)
 {
-    constexpr int kFeedingPaper = 14;
-    constexpr int kCleaning = 15;
-    constexpr int kAwaitingRemoval = 17;
-    constexpr int kLastNearEnd = 21;
-    if (noPrinter || shownCode < 0 || shownCode > StatusCodeRules::kHighestKnownCode)
+    const QpuStatusText* text = qpu_status_text(shownCode);
+    if (noPrinter || text == nullptr)
         return view.palette().color(QPalette::WindowText);
-    if (shownCode == StatusCodeRules::kOnline)
-        return QColor(0x00, 0x70, 0x00);
-    if (shownCode == kFeedingPaper || shownCode == kCleaning ||
-        (shownCode >= kAwaitingRemoval && shownCode <= kLastNearEnd))
-        return QColor(0xA0, 0x50, 0x00);
-    return QColor(0xB0, 0x00, 0x00);
+    return QColor::fromRgb(qpu_status_kind_rgb(text->kind));
 }
 
 // A text that does not fit is cut at the strip's edge; the tip shows it whole.
