@@ -232,5 +232,6 @@ fi
 echo "--- utility stderr:"
 cat "$run/utility.err"
 
+bash "$(dirname "$0")/../qp60ctl/package_check.sh" "$root" "$version" || failures=$((failures + 1))
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
