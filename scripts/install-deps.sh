@@ -15,7 +15,7 @@ case "$mode" in
 run) ;;
 test)
     packages+=(
-        gcc-multilib python3 man-db
+        gcc-multilib python3 man-db ansible-core
         libgtest-dev libgmock-dev googletest libbenchmark-dev
         cups-daemon
         clang libclang-rt-14-dev
