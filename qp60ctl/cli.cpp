@@ -278,7 +278,7 @@ QString HelpText()
         "\n"
         "Options (before or after the printers):\n"
         "  --json            one JSON object per printer (or port) and line, no decoration\n"
-        "  --jobs N          printers worked on at once (default 16)\n"
+        "  --jobs N          printers worked on at once (default 32)\n"
         "  --timeout MS      time-out of each answer of a printer (default 2000); for\n"
         "                    discover, the length of the search (default 1500)\n"
         "  --deadline MS     time limit of the whole job of one printer\n"

@@ -32,7 +32,7 @@ struct Options
     bool all = false;
     bool watch = false;
     bool force = false;
-    int jobs = 16;
+    int jobs = 32;          // mostly waiting for printers, so more than the cores
     int timeoutMs = 2000;   // each answer of a printer
     int deadlineMs = 0;     // the whole job of one printer; 0: derived from the command
     int discoverMs = 1500;  // discovery window

@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <list>
 #include <string>
 #include <vector>
@@ -89,10 +91,51 @@ std::vector<std::string> WorkerEnvironment(int timeoutMs)
     return env;
 }
 
-bool Spawn(const std::string& program, const PoolJob& job, Worker* worker)
+// True when this process runs one thread only: then a worker may be a plain fork() of
+// it, which costs a fraction of starting the program again.
+bool SingleThreaded()
+{
+    std::error_code error;
+    const auto tasks = std::filesystem::directory_iterator("/proc/self/task", error);
+    return !error && std::distance(tasks, std::filesystem::directory_iterator()) == 1;
+}
+
+// The worker as a fork of this process: it runs the job and ends with _exit, so nothing
+// of the parent's state is torn down twice.
+bool Fork(const PoolJob& job, Worker* worker)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        ::dup2(worker->out.write, STDOUT_FILENO);
+        ::dup2(worker->err.write, STDERR_FILENO);
+        ::close_range(3, ~0u, 0);
+        const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (devNull >= 0)
+            ::dup2(devNull, STDIN_FILENO);
+        ::setenv("QPCOMM_TIMEOUT_MS", std::to_string(job.request.timeoutMs).c_str(), 1);
+        ::_exit(RunWorkerJob(job.request));
+    }
+    worker->pid = pid;
+    return true;
+}
+
+bool Spawn(const std::string& program, bool forkable, const PoolJob& job, Worker* worker)
 {
     if (!worker->out.Open() || !worker->err.Open())
         return false;
+    if (forkable) {
+        const bool forked = Fork(job, worker);
+        worker->out.CloseWrite();
+        worker->err.CloseWrite();
+        if (!forked)
+            return false;
+        worker->deadline = Clock::now() + std::chrono::milliseconds(job.deadlineMs);
+        for (const int fd : {worker->out.read, worker->err.read})
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        return true;
+    }
     const std::string request =
         QJsonDocument(job.request.ToJson()).toJson(QJsonDocument::Compact).toStdString();
     std::vector<std::string> env = WorkerEnvironment(job.request.timeoutMs);
@@ -172,13 +215,14 @@ JobPool::JobPool(int parallel, Finished finished)
 void JobPool::Run(const QList<PoolJob>& jobs)
 {
     const std::string program = m_program.toStdString();
+    const bool forkable = m_forkAllowed && SingleThreaded();
     std::list<Worker> running;
     int next = 0;
     while (next < jobs.size() || !running.empty()) {
         while (next < jobs.size() && int(running.size()) < m_parallel) {
             Worker& worker = running.emplace_back();
             worker.index = next++;
-            if (!Spawn(program, jobs[worker.index], &worker)) {
+            if (!Spawn(program, forkable, jobs[worker.index], &worker)) {
                 m_finished(worker.index,
                            FailureObject(QStringLiteral("worker-failed"),
                                          QStringLiteral("No worker process could be started: %1")
@@ -224,23 +268,42 @@ void JobPool::Run(const QList<PoolJob>& jobs)
     }
 }
 
-int RunWorker(const QString& requestJson)
+namespace {
+
+void WriteResult(const QJsonObject& result)
+{
+    const QByteArray line = QJsonDocument(result).toJson(QJsonDocument::Compact) + '\n';
+    for (qsizetype done = 0; done < line.size();) {
+        const ssize_t n = ::write(STDOUT_FILENO, line.constData() + done, size_t(line.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += n;
+    }
+}
+
+} // namespace
+
+int RunWorkerJob(const JobRequest& request)
 {
     // A worker never outlives the process that waits for its result.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() == 1)
         return 1;
+    WriteResult(RunJob(request));
+    return 0;
+}
+
+int RunWorker(const QString& requestJson)
+{
     JobRequest request;
     const QJsonDocument document = QJsonDocument::fromJson(requestJson.toUtf8());
-    QJsonObject result;
-    if (!document.isObject() || !JobRequest::FromJson(document.object(), &request))
-        result = FailureObject(QStringLiteral("usage"), QStringLiteral("malformed worker request"));
-    else
-        result = RunJob(request);
-    const QByteArray line = QJsonDocument(result).toJson(QJsonDocument::Compact) + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
-    return 0;
+    if (!document.isObject() || !JobRequest::FromJson(document.object(), &request)) {
+        WriteResult(FailureObject(QStringLiteral("usage"), QStringLiteral("malformed worker request")));
+        return 0;
+    }
+    return RunWorkerJob(request);
 }
 
 } // namespace qp60ctl

@@ -28,8 +28,11 @@ public:
 
     JobPool(int parallel, Finished finished);
 
-    // The program that runs one job: this executable, started with "--worker REQUEST".
+    // A worker is a fork of this process while it runs a single thread (the communication
+    // library not loaded); otherwise, or when forking is not allowed, this executable is
+    // started again with "--worker REQUEST".
     void SetWorkerProgram(const QString& path) { m_program = path; }
+    void AllowFork(bool allowed) { m_forkAllowed = allowed; }
 
     // Runs every job; returns when all have ended.
     void Run(const QList<PoolJob>& jobs);
@@ -38,10 +41,13 @@ private:
     int m_parallel;
     Finished m_finished;
     QString m_program;
+    bool m_forkAllowed = true;
 };
 
 // The worker's side: runs the request given as JSON text and writes the result as one
 // JSON line to standard output. Returns the worker's exit status.
 int RunWorker(const QString& requestJson);
+// The same for a request at hand (a forked worker).
+int RunWorkerJob(const JobRequest& request);
 
 } // namespace qp60ctl

@@ -50,12 +50,19 @@ bool ResolvePrinters(const Invocation& invocation, QList<PrinterSpec>* printers,
     CommLibBinding binding;
     QList<PortInfo> registered;
     bool needRegistered = invocation.options.all;
+    const auto named = [&](const PrinterSpec& spec) {
+        return std::any_of(printers->begin(), printers->end(), [&](const PrinterSpec& p) {
+            return p.kind == spec.kind && p.text == spec.text;
+        });
+    };
+    // A printer named twice is asked once: a second job would find its port in use.
     for (const QString& word : invocation.printers) {
         PrinterSpec spec;
         if (!ParsePrinterSpec(word, &spec, error))
             return false;
         needRegistered = needRegistered || spec.kind == PrinterSpec::Kind::Registered;
-        printers->append(spec);
+        if (!named(spec))
+            printers->append(spec);
     }
     if (!needRegistered)
         return true;
@@ -80,10 +87,7 @@ bool ResolvePrinters(const Invocation& invocation, QList<PrinterSpec>* printers,
     if (invocation.options.all) {
         for (const QString& name : names) {
             const PrinterSpec spec{PrinterSpec::Kind::Registered, name};
-            const bool named = std::any_of(printers->begin(), printers->end(), [&](const auto& p) {
-                return p.kind == spec.kind && p.text == spec.text;
-            });
-            if (!named)
+            if (!named(spec))
                 printers->append(spec);
         }
     }

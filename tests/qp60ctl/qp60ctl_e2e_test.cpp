@@ -281,7 +281,13 @@ TEST_F(CtlOverEmulators, PortsAreRegisteredUsedByNameAndRemoved)
     EXPECT_EQ(run.out, "speed=3\n");
     run = Ctl({"info", "--all", "--json"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(ByPrinter(run).keys(), QStringList({address1, address2}));
+    QStringList both{address1, address2};
+    both.sort();
+    EXPECT_EQ(ByPrinter(run).keys(), both);
+    // A printer named twice is asked once.
+    run = Ctl({"info", address1, address1, "--json"});
+    EXPECT_EQ(run.status, 0) << qPrintable(run.out);
+    EXPECT_EQ(run.OutLines().size(), 1);
 
     // A printer of another model is not registered without --force.
     second.control("model QP-R61");

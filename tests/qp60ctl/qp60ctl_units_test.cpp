@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+
 using namespace qp60ctl;
 
 namespace {
@@ -267,6 +269,52 @@ TEST(WorkerRequest, SurvivesTheTripToTheWorker)
     EXPECT_EQ(back.ToJson(), request.ToJson());
     EXPECT_FALSE(JobRequest::FromJson({{"command", "format-disk"}}, &back));
     EXPECT_FALSE(JobRequest::FromJson({{"command", "info"}, {"kind", 7}}, &back));
+}
+
+} // namespace
+
+// ---- Worker processes -------------------------------------------------------------------
+
+#include "job_pool.h"
+
+#include "emulator_process.h"
+
+namespace {
+
+// Workers started as programs (the way taken when qp60ctl runs more than one thread; the
+// end-to-end tests take the fork) give the printer's result; a worker past its deadline is
+// stopped and reported as a time-out.
+TEST(JobPool, StartedWorkersAnswerAndDeadlinesHold)
+{
+    qpr60test::EmulatorProcess printer;
+    ASSERT_TRUE(printer.start({"--tcp", "127.0.0.1:0"})) << printer.error();
+    ::setenv("QP60UTIL_COMMON_APPDATA", printer.tempDir().c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", printer.tempDir().c_str(), 1);
+    PoolJob job;
+    job.request.command = Command::Info;
+    job.request.printer = {PrinterSpec::Kind::Network,
+                           QStringLiteral("127.0.0.1:%1").arg(printer.tcpPort())};
+    job.request.timeoutMs = 1000;
+    job.deadlineMs = 20000;
+    QList<QJsonObject> results;
+    // One at a time: a second worker on the same printer would find its port in use.
+    JobPool pool(1, [&](int, const QJsonObject& result) { results.append(result); });
+    pool.AllowFork(false);
+    pool.SetWorkerProgram(QStringLiteral(QPU_APP_DIR "/qp60ctl"));
+    pool.Run({job, job});
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_TRUE(results[0].value("ok").toBool()) << qPrintable(QJsonDocument(results[0]).toJson());
+    EXPECT_EQ(results[0].value("serial").toString(), "QPR6000001");
+    EXPECT_EQ(results[0], results[1]);
+
+    printer.control("slow 1500");
+    job.deadlineMs = 300;
+    results.clear();
+    const auto start = std::chrono::steady_clock::now();
+    pool.Run({job});
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0].value("error").toObject().value("code").toString(), "timeout");
+    EXPECT_LT(qpr60test::millisecondsSince(start), 1400) << "stopped at its deadline";
 }
 
 } // namespace
