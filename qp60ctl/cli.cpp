@@ -165,8 +165,7 @@ bool PlaceOperands(const QStringList& operands, Invocation* inv, UsageError* err
         return needPrinters(inv->printers.size());
     case Command::Set:
         for (const QString& operand : operands)
-            (operand.contains(QLatin1Char('=')) ? inv->assignments : inv->printers)
-                .append(operand);
+            (operand.contains(QLatin1Char('=')) ? inv->assignments : inv->printers).append(operand);
         if (inv->assignments.isEmpty())
             return Fail(error, QStringLiteral("set needs at least one NAME=VALUE"));
         return needPrinters(inv->printers.size());

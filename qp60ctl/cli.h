@@ -32,11 +32,11 @@ struct Options
     bool all = false;
     bool watch = false;
     bool force = false;
-    int jobs = 32;          // mostly waiting for printers, so more than the cores
-    int timeoutMs = 2000;   // each answer of a printer
-    int deadlineMs = 0;     // the whole job of one printer; 0: derived from the command
-    int discoverMs = 1500;  // discovery window
-    int baudRate = 0;       // add-port: serial parameters (0: the library's default)
+    int jobs = 32;         // mostly waiting for printers, so more than the cores
+    int timeoutMs = 2000;  // each answer of a printer
+    int deadlineMs = 0;    // the whole job of one printer; 0: derived from the command
+    int discoverMs = 1500; // discovery window
+    int baudRate = 0;      // add-port: serial parameters (0: the library's default)
     int dataBits = 8;
     QString parity = QStringLiteral("none");
 };
@@ -44,11 +44,11 @@ struct Options
 struct Invocation
 {
     Command command = Command::Help;
-    QString helpTopic;        // "qp60ctl help set": the command to describe
-    QStringList printers;     // as given
-    QStringList names;        // get: setting names
-    QStringList assignments;  // set: NAME=VALUE
-    QString path;             // backup DEST, restore SOURCE, diff FILE
+    QString helpTopic;         // "qp60ctl help set": the command to describe
+    QStringList printers;      // as given
+    QStringList names;         // get: setting names
+    QStringList assignments;   // set: NAME=VALUE
+    QString path;              // backup DEST, restore SOURCE, diff FILE
     QStringList portArguments; // add-port KIND ADDRESS, remove-port NAME
     Options options;
 };

@@ -151,8 +151,8 @@ bool Spawn(const std::string& program, bool forkable, const PoolJob& job, Worker
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, worker->out.write, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, worker->err.write, STDERR_FILENO);
-    const int rc = ::posix_spawn(&worker->pid, program.c_str(), &actions, nullptr, argv.data(),
-                                 envp.data());
+    const int rc =
+        ::posix_spawn(&worker->pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     worker->out.CloseWrite();
     worker->err.CloseWrite();
@@ -240,8 +240,8 @@ void JobPool::Run(const QList<PoolJob>& jobs)
         }
         if (running.empty())
             continue;
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-            nearest - Clock::now());
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(nearest - Clock::now());
         ::poll(fds.data(), fds.size(), int(std::clamp<long long>(wait.count() + 1, 0, 1000)));
         const auto now = Clock::now();
         for (auto it = running.begin(); it != running.end();) {
@@ -274,7 +274,8 @@ void WriteResult(const QJsonObject& result)
 {
     const QByteArray line = QJsonDocument(result).toJson(QJsonDocument::Compact) + '\n';
     for (qsizetype done = 0; done < line.size();) {
-        const ssize_t n = ::write(STDOUT_FILENO, line.constData() + done, size_t(line.size() - done));
+        const ssize_t n =
+            ::write(STDOUT_FILENO, line.constData() + done, size_t(line.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -300,7 +301,8 @@ int RunWorker(const QString& requestJson)
     JobRequest request;
     const QJsonDocument document = QJsonDocument::fromJson(requestJson.toUtf8());
     if (!document.isObject() || !JobRequest::FromJson(document.object(), &request)) {
-        WriteResult(FailureObject(QStringLiteral("usage"), QStringLiteral("malformed worker request")));
+        WriteResult(
+            FailureObject(QStringLiteral("usage"), QStringLiteral("malformed worker request")));
         return 0;
     }
     return RunWorkerJob(request);

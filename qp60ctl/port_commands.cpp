@@ -8,8 +8,8 @@
 #include "comm/comm_error_text.h"
 #include "comm/comm_lib_binding.h"
 
-#include <QJsonArray>
 #include <QHash>
+#include <QJsonArray>
 
 #include <cstring>
 #include <functional>
@@ -66,11 +66,11 @@ int PortCommand::Fail(int status, const QString& text, const QString& code)
 {
     if (m_invocation.options.json)
         Print(m_streams.out,
-              QString::fromUtf8(JsonLine({{QStringLiteral("ok"), false},
-                                          {QStringLiteral("error"),
-                                           QJsonObject{{QStringLiteral("code"), code},
-                                                       {QStringLiteral("text"), text}}}})
-                                    .trimmed()));
+              QString::fromUtf8(
+                  JsonLine({{QStringLiteral("ok"), false},
+                            {QStringLiteral("error"), QJsonObject{{QStringLiteral("code"), code},
+                                                                  {QStringLiteral("text"), text}}}})
+                      .trimmed()));
     Print(m_streams.err, QStringLiteral("qp60ctl: ") + text);
     return status;
 }
@@ -143,14 +143,19 @@ int PortCommand::Discover()
 int PortCommand::AddPort()
 {
     static const QHash<QString, const char*> keywords = {
-        {QStringLiteral("net"), QPU_PORT_KEYWORD_ETHERNET}, {QStringLiteral("com"), QPU_PORT_KEYWORD_SERIAL},
-        {QStringLiteral("bt"), QPU_PORT_KEYWORD_BLUETOOTH}, {QStringLiteral("usb"), QPU_PORT_KEYWORD_USB},
+        {QStringLiteral("net"), QPU_PORT_KEYWORD_ETHERNET},
+        {QStringLiteral("com"), QPU_PORT_KEYWORD_SERIAL},
+        {QStringLiteral("bt"), QPU_PORT_KEYWORD_BLUETOOTH},
+        {QStringLiteral("usb"), QPU_PORT_KEYWORD_USB},
         {QStringLiteral("lpt"), QPU_PORT_KEYWORD_PARALLEL}};
     const QString kind = m_invocation.portArguments[0].toLower();
     QString name = m_invocation.portArguments[1];
     if (!keywords.contains(kind))
-        return Fail(kExitUsage, QStringLiteral("the kind of port must be net, com, bt, usb or lpt, "
-                                               "not '%1'").arg(kind), QStringLiteral("usage"));
+        return Fail(kExitUsage,
+                    QStringLiteral("the kind of port must be net, com, bt, usb or lpt, "
+                                   "not '%1'")
+                        .arg(kind),
+                    QStringLiteral("usage"));
     if (kind == QLatin1String("net")) {
         PrinterSpec spec;
         QString error;
@@ -164,7 +169,8 @@ int PortCommand::AddPort()
     port.reserved2 = -1;
     SetFixedText(port.interfaceKeyword, QLatin1String(keywords.value(kind)));
     if (!SetFixedText(port.portName, name))
-        return Fail(kExitUsage, QStringLiteral("the port name is too long"), QStringLiteral("usage"));
+        return Fail(kExitUsage, QStringLiteral("the port name is too long"),
+                    QStringLiteral("usage"));
     const Options& options = m_invocation.options;
     if ((kind == QLatin1String("com") || kind == QLatin1String("bt")) && options.baudRate > 0) {
         port.serialParamsPresent = 1;
@@ -182,10 +188,11 @@ int PortCommand::AddPort()
                             .arg(name, CommErrorCause(rc, PortDevicePath(port))),
                         ResultCodeName(rc));
         if (!ModelSeriesMatch(FixedText(port.deviceName)))
-            return Fail(kExitFailed,
-                        QStringLiteral("%1: the printer is a '%2', not a %3")
-                            .arg(name, FixedText(port.deviceName), QString::fromUtf16(kServedModelName)),
-                        QStringLiteral("wrong-model"));
+            return Fail(
+                kExitFailed,
+                QStringLiteral("%1: the printer is a '%2', not a %3")
+                    .arg(name, FixedText(port.deviceName), QString::fromUtf16(kServedModelName)),
+                QStringLiteral("wrong-model"));
     }
     if (const int32_t rc = m_binding.Call(&CommLibTable::AddPort, &port); rc != QPC_OK)
         return Fail(kExitFailed, CommErrorCause(rc), ResultCodeName(rc));
@@ -194,7 +201,8 @@ int PortCommand::AddPort()
     if (m_invocation.options.json)
         Print(m_streams.out, QString::fromUtf8(JsonLine(row).trimmed()));
     else
-        Print(m_streams.out, QStringLiteral("registered %1 (%2)").arg(name, FixedText(port.deviceName)));
+        Print(m_streams.out,
+              QStringLiteral("registered %1 (%2)").arg(name, FixedText(port.deviceName)));
     return 0;
 }
 
@@ -224,8 +232,9 @@ int PortCommand::Run()
     if (m_invocation.command == Command::Discover)
         qputenv("QPCOMM_DISCOVERY_MS", QByteArray::number(m_invocation.options.discoverMs));
     if (m_binding.Bind() != QPC_OK)
-        return Fail(kExitFailed, QStringLiteral("the communication library could not be loaded: %1")
-                                     .arg(m_binding.ErrorString()),
+        return Fail(kExitFailed,
+                    QStringLiteral("the communication library could not be loaded: %1")
+                        .arg(m_binding.ErrorString()),
                     QStringLiteral("no-library"));
     int status = kExitUsage;
     switch (m_invocation.command) {

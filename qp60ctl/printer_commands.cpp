@@ -113,15 +113,17 @@ bool CheckArguments(const Invocation& invocation, int printerCount, QString* err
     switch (invocation.command) {
     case Command::Backup:
         if (printerCount > 1 && path.exists() && !path.isDir()) {
-            *error = QStringLiteral("%1 is a file; the backups of several printers go into a folder")
-                         .arg(invocation.path);
+            *error =
+                QStringLiteral("%1 is a file; the backups of several printers go into a folder")
+                    .arg(invocation.path);
             return false;
         }
         return true;
     case Command::Restore:
         if (printerCount > 1 && !path.isDir()) {
             *error = QStringLiteral("%1 is not a folder; several printers are restored from a "
-                                    "folder of SERIAL.bak files").arg(invocation.path);
+                                    "folder of SERIAL.bak files")
+                         .arg(invocation.path);
             return false;
         }
         if (!path.exists()) {
@@ -168,11 +170,13 @@ public:
             failure = QStringLiteral("The printer reports no serial number to name its backup by.");
         else if (m_names.contains(name))
             failure = QStringLiteral("Another printer of this run reports the same serial number "
-                                     "'%1'; its backup was kept, this one dropped.").arg(serial);
+                                     "'%1'; its backup was kept, this one dropped.")
+                          .arg(serial);
         const QString final = QDir(m_folder).filePath(name);
         if (failure.isEmpty() && ::rename(QFile::encodeName(temporary).constData(),
                                           QFile::encodeName(final).constData()) != 0)
-            failure = QStringLiteral("%1 cannot be written: %2").arg(final, QString::fromLocal8Bit(std::strerror(errno)));
+            failure = QStringLiteral("%1 cannot be written: %2")
+                          .arg(final, QString::fromLocal8Bit(std::strerror(errno)));
         if (!failure.isEmpty()) {
             QFile::remove(temporary);
             const QJsonObject failed = FailureObject(QStringLiteral("file"), failure);
@@ -209,7 +213,8 @@ public:
         pthread_sigmask(SIG_BLOCK, &endings, nullptr);
         if (const QString failure = Open(); !failure.isEmpty()) {
             Print(FailureObject(QStringLiteral("failed"), failure));
-            PrintLine(m_streams.err, QStringLiteral("qp60ctl: %1: %2").arg(m_printer.Label(), failure));
+            PrintLine(m_streams.err,
+                      QStringLiteral("qp60ctl: %1: %2").arg(m_printer.Label(), failure));
             return kExitFailed;
         }
         m_binding.Call(&CommLibTable::RegisterStatusProc, &StatusWatch::OnStatus,
@@ -250,12 +255,14 @@ private:
         auto* self = static_cast<StatusWatch*>(context);
         const QString text = code >= 0 && code < QPU_STATUS_CODE_COUNT
                                  ? QString::fromLatin1(kQpuStatusTexts[code].english)
-                             : code == QPC_STATUS_LASTING_ENDED ? QStringLiteral("Lasting condition ended")
-                                                                : QStringLiteral("Unknown");
-        self->Print({{QStringLiteral("ok"), true},
-                     {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
-                     {QStringLiteral("status"), QJsonObject{{QStringLiteral("code"), code},
-                                                            {QStringLiteral("text"), text}}}});
+                             : code == QPC_STATUS_LASTING_ENDED
+                                 ? QStringLiteral("Lasting condition ended")
+                                 : QStringLiteral("Unknown");
+        self->Print(
+            {{QStringLiteral("ok"), true},
+             {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
+             {QStringLiteral("status"),
+              QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("text"), text}}}});
         return 0;
     }
 
@@ -306,9 +313,8 @@ int RunPrinterCommand(const Invocation& invocation, const ReportStreams& streams
         return StatusWatch(invocation, streams, printers.first()).Run();
 
     const Options& options = invocation.options;
-    const bool backupToFolder =
-        invocation.command == Command::Backup &&
-        (printers.size() > 1 || QFileInfo(invocation.path).isDir());
+    const bool backupToFolder = invocation.command == Command::Backup &&
+                                (printers.size() > 1 || QFileInfo(invocation.path).isDir());
     if (backupToFolder && !QDir().mkpath(invocation.path))
         return Usage(streams, QStringLiteral("the folder %1 cannot be made").arg(invocation.path));
     BackupNaming naming(invocation.path);
@@ -325,8 +331,9 @@ int RunPrinterCommand(const Invocation& invocation, const ReportStreams& streams
         job.request.pathIsFolder =
             invocation.command == Command::Restore && QFileInfo(invocation.path).isDir();
         job.request.timeoutMs = options.timeoutMs;
-        job.deadlineMs = options.deadlineMs > 0 ? options.deadlineMs
-                                                : DefaultDeadlineMs(invocation.command, options.timeoutMs);
+        job.deadlineMs = options.deadlineMs > 0
+                             ? options.deadlineMs
+                             : DefaultDeadlineMs(invocation.command, options.timeoutMs);
         jobs.append(job);
         labels.append(printers[i].Label());
     }

@@ -128,8 +128,8 @@ private:
     QString m_serial;
 };
 
-bool PrinterSession::ReadText(int32_t (*CommLibTable::*entry)(QpuChar16*, uint32_t),
-                              QString* text, Failure* failure)
+bool PrinterSession::ReadText(int32_t (*CommLibTable::*entry)(QpuChar16*, uint32_t), QString* text,
+                              Failure* failure)
 {
     QpuChar16 buffer[kTextUnits] = {};
     const int32_t rc = m_binding.Call(entry, buffer, kTextUnits);
@@ -151,8 +151,9 @@ bool PrinterSession::Open(QJsonObject* result, Failure* failure)
     }
     int32_t rc = PortRecordFor(Table(), m_request.printer, &m_port);
     if (rc == QPC_ERR_NOT_FOUND && m_request.printer.kind == PrinterSpec::Kind::Registered) {
-        *failure = {QStringLiteral("not-found"),
-                    QStringLiteral("No registered port is named '%1'.").arg(m_request.printer.text)};
+        *failure = {
+            QStringLiteral("not-found"),
+            QStringLiteral("No registered port is named '%1'.").arg(m_request.printer.text)};
         return false;
     }
     if (rc == QPC_OK)
@@ -205,8 +206,8 @@ bool PrinterSession::Info(QJsonObject* result, Failure* failure)
         return false;
     result->insert(QStringLiteral("firmware"), firmware);
     PrinterLink link = Link();
-    for (const auto& [id, key] : {std::pair{kMakerText, "maker"},
-                                  std::pair{kCharacterSetText, "charset"}}) {
+    for (const auto& [id, key] :
+         {std::pair{kMakerText, "maker"}, std::pair{kCharacterSetText, "charset"}}) {
         std::string text;
         const int32_t rc = link.ReadPrinterText(id, &text);
         if (rc != kPrinterOk) {
@@ -223,8 +224,8 @@ bool PrinterSession::ReadValues(const std::vector<uint8_t>& custom,
                                 Failure* failure)
 {
     PrinterLink link = Link();
-    const int32_t rc =
-        qpu::settings::ReadSettings(link, custom, switches, &values->customValues, &values->switches);
+    const int32_t rc = qpu::settings::ReadSettings(link, custom, switches, &values->customValues,
+                                                   &values->switches);
     if (rc != kPrinterOk) {
         *failure = LibraryFailure(LinkResult(link, rc), m_port);
         return false;
@@ -303,8 +304,8 @@ bool PrinterSession::Set(QJsonObject* result, Failure* failure)
 bool PrinterSession::Backup(QJsonObject* result, Failure* failure)
 {
     const std::u16string path = m_request.path.toStdU16String();
-    const int32_t rc = m_binding.Call(&CommLibTable::Backup,
-                                      reinterpret_cast<const QpuChar16*>(path.c_str()));
+    const int32_t rc =
+        m_binding.Call(&CommLibTable::Backup, reinterpret_cast<const QpuChar16*>(path.c_str()));
     if (rc != QPC_OK) {
         *failure = LibraryFailure(rc, m_port);
         return false;
@@ -324,9 +325,8 @@ bool PrinterSession::ReadBackupFile(const QString& path, qpu::settings::BackupCo
     }
     std::string error;
     if (!qpu::settings::ParseBackup(file.readAll().toStdString(), contents, &error)) {
-        *failure = {QStringLiteral("bad-backup"),
-                    QStringLiteral("%1 is not a usable backup: %2")
-                        .arg(path, QString::fromStdString(error))};
+        *failure = {QStringLiteral("bad-backup"), QStringLiteral("%1 is not a usable backup: %2")
+                                                      .arg(path, QString::fromStdString(error))};
         return false;
     }
     const QString model = QString::fromStdString(contents->model);
@@ -356,8 +356,8 @@ bool PrinterSession::Restore(QJsonObject* result, Failure* failure)
     if (!ReadBackupFile(path, &contents, failure))
         return false;
     const std::u16string wide = path.toStdU16String();
-    const int32_t rc = m_binding.Call(&CommLibTable::Restore,
-                                      reinterpret_cast<const QpuChar16*>(wide.c_str()));
+    const int32_t rc =
+        m_binding.Call(&CommLibTable::Restore, reinterpret_cast<const QpuChar16*>(wide.c_str()));
     if (rc != QPC_OK) {
         *failure = LibraryFailure(rc, m_port);
         return false;
@@ -384,17 +384,20 @@ bool PrinterSession::Diff(QJsonObject* result, Failure* failure)
     for (const auto& [number, value] : contents.customValues) {
         const uint16_t held = values.customValues.at(static_cast<uint8_t>(number));
         if (held != value)
-            differences.append(QJsonObject{{QStringLiteral("name"), QStringLiteral("custom%1").arg(number)},
-                                           {QStringLiteral("printer"), held},
-                                           {QStringLiteral("file"), value}});
+            differences.append(
+                QJsonObject{{QStringLiteral("name"), QStringLiteral("custom%1").arg(number)},
+                            {QStringLiteral("printer"), held},
+                            {QStringLiteral("file"), value}});
     }
     for (const auto& [number, bits] : contents.memorySwitches) {
         const uint8_t held = values.switches.at(static_cast<uint8_t>(number));
         if (held != bits)
-            differences.append(QJsonObject{
-                {QStringLiteral("name"), QStringLiteral("memsw%1").arg(number)},
-                {QStringLiteral("printer"), QString::fromStdString(qpu::settings::SwitchBitText(held))},
-                {QStringLiteral("file"), QString::fromStdString(qpu::settings::SwitchBitText(bits))}});
+            differences.append(
+                QJsonObject{{QStringLiteral("name"), QStringLiteral("memsw%1").arg(number)},
+                            {QStringLiteral("printer"),
+                             QString::fromStdString(qpu::settings::SwitchBitText(held))},
+                            {QStringLiteral("file"),
+                             QString::fromStdString(qpu::settings::SwitchBitText(bits))}});
     }
     result->insert(QStringLiteral("file"), m_request.path);
     result->insert(QStringLiteral("identical"), differences.isEmpty());

@@ -37,15 +37,16 @@ QString PrinterSpec::Label() const
 bool ParsePrinterSpec(const QString& word, PrinterSpec* spec, QString* error)
 {
     if (word.startsWith(QLatin1String("net:"))) {
-        static const QRegularExpression address(
-            QStringLiteral("^([0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3})(?::([0-9]{1,5}))?$"));
+        static const QRegularExpression address(QStringLiteral(
+            "^([0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3})(?::([0-9]{1,5}))?$"));
         const QString rest = word.mid(4);
         const QRegularExpressionMatch match = address.match(rest);
         bool portOk = true;
         const int port = match.hasCaptured(2) ? match.captured(2).toInt(&portOk) : 9100;
-        if (!match.hasMatch() || !ValidIpv4(match.captured(1)) || !portOk ||
-            port < 1 || port > 65535) {
-            *error = QStringLiteral("'%1' is not net:ADDRESS[:PORT] with an IPv4 address").arg(word);
+        if (!match.hasMatch() || !ValidIpv4(match.captured(1)) || !portOk || port < 1 ||
+            port > 65535) {
+            *error =
+                QStringLiteral("'%1' is not net:ADDRESS[:PORT] with an IPv4 address").arg(word);
             return false;
         }
         *spec = {PrinterSpec::Kind::Network, rest};

@@ -32,7 +32,10 @@ bool Succeeded(const QJsonObject& result)
 
 QString ErrorText(const QJsonObject& result)
 {
-    return result.value(QStringLiteral("error")).toObject().value(QStringLiteral("text")).toString();
+    return result.value(QStringLiteral("error"))
+        .toObject()
+        .value(QStringLiteral("text"))
+        .toString();
 }
 
 // Rows of cells as aligned columns.
@@ -88,8 +91,7 @@ QByteArray JsonLine(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-Report::Report(Command command, bool json, const QStringList& labels,
-               const ReportStreams& streams)
+Report::Report(Command command, bool json, const QStringList& labels, const ReportStreams& streams)
     : m_command(command), m_json(json), m_labels(labels), m_streams(streams),
       m_results(labels.size())
 {}
@@ -141,7 +143,10 @@ QString Report::Detail(const QJsonObject& result) const
         return QStringLiteral("%1 %2").arg(result.value(QStringLiteral("model")).toString(),
                                            result.value(QStringLiteral("serial")).toString());
     case Command::Status:
-        return result.value(QStringLiteral("status")).toObject().value(QStringLiteral("text")).toString();
+        return result.value(QStringLiteral("status"))
+            .toObject()
+            .value(QStringLiteral("text"))
+            .toString();
     case Command::Get:
         return ValuesText(result, QStringLiteral(" "));
     case Command::Set:
@@ -164,7 +169,8 @@ void Report::PrintResults()
     QList<QStringList> rows;
     if (m_command == Command::Info)
         rows.append({QStringLiteral("PRINTER"), QStringLiteral("MODEL"), QStringLiteral("SERIAL"),
-                     QStringLiteral("FIRMWARE"), QStringLiteral("CHARSET"), QStringLiteral("STATUS")});
+                     QStringLiteral("FIRMWARE"), QStringLiteral("CHARSET"),
+                     QStringLiteral("STATUS")});
     for (qsizetype i = 0; i < m_results.size(); ++i) {
         const QJsonObject& result = m_results[i];
         const QString& label = m_labels[i];
@@ -179,7 +185,10 @@ void Report::PrintResults()
         case Command::Info:
             rows.append({label, field("model"), field("serial"), field("firmware"),
                          field("charset"),
-                         result.value(QStringLiteral("status")).toObject().value(QStringLiteral("text")).toString()});
+                         result.value(QStringLiteral("status"))
+                             .toObject()
+                             .value(QStringLiteral("text"))
+                             .toString()});
             break;
         case Command::Get:
             if (single)
@@ -188,13 +197,15 @@ void Report::PrintResults()
                 Line(m_streams.out, label + QStringLiteral(": ") + Detail(result));
             break;
         case Command::Set:
-            Line(m_streams.out, QStringLiteral("%1: %2 (%3)")
-                                    .arg(label, Detail(result), ValuesText(result, QStringLiteral(" "))));
+            Line(m_streams.out,
+                 QStringLiteral("%1: %2 (%3)")
+                     .arg(label, Detail(result), ValuesText(result, QStringLiteral(" "))));
             break;
         case Command::Diff: {
             const QJsonArray differences = result.value(QStringLiteral("differences")).toArray();
             if (differences.isEmpty())
-                Line(m_streams.out, QStringLiteral("%1: identical to %2").arg(label, field("file")));
+                Line(m_streams.out,
+                     QStringLiteral("%1: identical to %2").arg(label, field("file")));
             for (const QJsonValue& value : differences) {
                 const QJsonObject d = value.toObject();
                 Line(m_streams.out, QStringLiteral("%1: printer %2, file %3")
@@ -218,7 +229,8 @@ void Report::PrintSummary()
 {
     if (!m_streams.outIsTerminal || m_labels.size() < 2)
         return;
-    QList<QStringList> rows{{QStringLiteral("PRINTER"), QStringLiteral("RESULT"), QStringLiteral("DETAIL")}};
+    QList<QStringList> rows{
+        {QStringLiteral("PRINTER"), QStringLiteral("RESULT"), QStringLiteral("DETAIL")}};
     int failed = 0;
     for (qsizetype i = 0; i < m_results.size(); ++i) {
         const bool ok = Succeeded(m_results[i]);

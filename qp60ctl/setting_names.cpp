@@ -61,7 +61,8 @@ bool CheckValue(const Assignment& a, QString* error)
     case Kind::Switch:
         if (qpu::settings::ParseSwitchBitText(a.value.toStdString(), &bits))
             return true;
-        *error = QStringLiteral("%1 must be eight 0 or 1, bit 1 first, not '%2'").arg(name, a.value);
+        *error =
+            QStringLiteral("%1 must be eight 0 or 1, bit 1 first, not '%2'").arg(name, a.value);
         return false;
     case Kind::SwitchBit:
         if (a.value == QLatin1String("0") || a.value == QLatin1String("1"))
@@ -156,9 +157,8 @@ QList<SettingName> DefaultSettingNames()
 QList<SettingHelp> SettingHelpLines()
 {
     return {
-        {QStringLiteral("density"),
-         QStringLiteral("print density in percent: %1")
-             .arg(ChoicesText(qpu::settings::DensityChoices()))},
+        {QStringLiteral("density"), QStringLiteral("print density in percent: %1")
+                                        .arg(ChoicesText(qpu::settings::DensityChoices()))},
         {QStringLiteral("speed"),
          QStringLiteral("print speed level: %1").arg(ChoicesText(qpu::settings::SpeedChoices()))},
         {QStringLiteral("memsw1 .. memsw8"),
@@ -219,10 +219,10 @@ bool ParseAssignments(const QStringList& texts, QList<Assignment>* assignments, 
         for (const Assignment& earlier : parsed) {
             const SettingName& a = earlier.name;
             const SettingName& b = assignment.name;
-            const bool sameSource = a.IsCustomValue() == b.IsCustomValue() &&
-                                    a.SourceNumber() == b.SourceNumber();
-            const bool differentBits = a.kind == Kind::SwitchBit && b.kind == Kind::SwitchBit &&
-                                       a.bit != b.bit;
+            const bool sameSource =
+                a.IsCustomValue() == b.IsCustomValue() && a.SourceNumber() == b.SourceNumber();
+            const bool differentBits =
+                a.kind == Kind::SwitchBit && b.kind == Kind::SwitchBit && a.bit != b.bit;
             if (sameSource && !differentBits) {
                 *error = QStringLiteral("%1 and %2 set the same setting").arg(a.Text(), b.Text());
                 return false;

@@ -33,8 +33,8 @@ double TimeRun(const QStringList& arguments, const QProcessEnvironment& env)
 {
     const ctltest::CtlRun run = ctltest::RunCtl(arguments, env, 600000);
     if (run.status != 0) {
-        std::fprintf(stderr, "qp60ctl %s: status %d\n%s", qPrintable(arguments.join(' ')), run.status,
-                     qPrintable(run.err.left(2000)));
+        std::fprintf(stderr, "qp60ctl %s: status %d\n%s", qPrintable(arguments.join(' ')),
+                     run.status, qPrintable(run.err.left(2000)));
         return -1;
     }
     return double(run.elapsedMs);

@@ -94,13 +94,19 @@ TEST_F(CtlOverEmulators, SilentGarbageAndOtherModelFailAloneWithTheirCauses)
         ASSERT_EQ(results.size(), 6) << qPrintable(run.out);
         for (int i = 0; i < 3; ++i) {
             const QJsonObject good = results.value(names[i]);
-            EXPECT_TRUE(good.value("ok").toBool()) << qPrintable(command) << " " << qPrintable(run.out);
+            EXPECT_TRUE(good.value("ok").toBool())
+                << qPrintable(command) << " " << qPrintable(run.out);
             EXPECT_EQ(good.value("serial").toString(), "QPR6000001");
         }
         EXPECT_EQ(Code(results.value(Name(silent))), "timeout");
         EXPECT_EQ(Code(results.value(Name(garbage))), "bad-answer");
         EXPECT_EQ(Code(results.value(Name(other))), "wrong-model");
-        EXPECT_TRUE(results.value(Name(other)).value("error").toObject().value("text").toString().contains("QP-R61"));
+        EXPECT_TRUE(results.value(Name(other))
+                        .value("error")
+                        .toObject()
+                        .value("text")
+                        .toString()
+                        .contains("QP-R61"));
         EXPECT_TRUE(run.err.isEmpty()) << "--json prints no decoration: " << qPrintable(run.err);
     }
     EXPECT_EQ(m_printers[0]->control("custom 5"), "OK 110");
@@ -121,8 +127,8 @@ TEST_F(CtlOverEmulators, ADeadlineStopsAJobThatTakesTooLong)
     auto& fast = AddPrinter();
     auto& slow = AddPrinter();
     slow.control("slow 400");
-    const CtlRun run = Ctl({"info", Name(fast), Name(slow), "--json", "--deadline", "300",
-                            "--timeout", "2000"});
+    const CtlRun run =
+        Ctl({"info", Name(fast), Name(slow), "--json", "--deadline", "300", "--timeout", "2000"});
     EXPECT_EQ(run.status, 1);
     const auto results = ByPrinter(run);
     EXPECT_TRUE(results.value(Name(fast)).value("ok").toBool()) << qPrintable(run.out);
@@ -133,8 +139,8 @@ TEST_F(CtlOverEmulators, SetWritesOnlyDifferencesAndGetReadsThemBack)
 {
     auto& printer = AddPrinter();
     const QString name = Name(printer);
-    CtlRun run = Ctl({"set", name, "density=120", "speed=7", "memsw2.bit3=1", "custom40=513",
-                      "--json"});
+    CtlRun run =
+        Ctl({"set", name, "density=120", "speed=7", "memsw2.bit3=1", "custom40=513", "--json"});
     ASSERT_EQ(run.status, 0) << qPrintable(run.out + run.err);
     QJsonObject result = ByPrinter(run).value(name);
     EXPECT_TRUE(result.value("changed").toBool());
@@ -273,8 +279,9 @@ TEST_F(CtlOverEmulators, PortsAreRegisteredUsedByNameAndRemoved)
     CtlRun run = Ctl({"ports", "--json"});
     ASSERT_EQ(run.status, 0);
     ASSERT_EQ(run.OutLines().size(), 2) << qPrintable(run.out);
-    EXPECT_EQ(QJsonDocument::fromJson(run.OutLines()[0].toUtf8()).object().value("model").toString(),
-              "QP-R60");
+    EXPECT_EQ(
+        QJsonDocument::fromJson(run.OutLines()[0].toUtf8()).object().value("model").toString(),
+        "QP-R60");
 
     run = Ctl({"get", address1, "speed"});
     EXPECT_EQ(run.status, 0) << qPrintable(run.err);
@@ -351,7 +358,8 @@ TEST_F(CtlOverEmulators, APrinterOnAPseudoTerminalIsNamedByItsPath)
     serial.control("serial PTY-1");
     const CtlRun run = Ctl({"info", QString::fromStdString(link), "--json"});
     ASSERT_EQ(run.status, 0) << qPrintable(run.out + run.err);
-    EXPECT_EQ(ByPrinter(run).value(QString::fromStdString(link)).value("serial").toString(), "PTY-1");
+    EXPECT_EQ(ByPrinter(run).value(QString::fromStdString(link)).value("serial").toString(),
+              "PTY-1");
 }
 
 } // namespace

@@ -22,7 +22,8 @@ class CtlAndPages : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(printer.start({"--tcp", "127.0.0.1:0", "--restart-ms", "100"})) << printer.error();
+        ASSERT_TRUE(printer.start({"--tcp", "127.0.0.1:0", "--restart-ms", "100"}))
+            << printer.error();
         name = QStringLiteral("net:127.0.0.1:%1").arg(printer.tcpPort());
     }
     // Loads a plug-in over the printer and shows its page with what it read.
@@ -60,7 +61,8 @@ TEST_F(CtlAndPages, ThePagesShowWhatSetWrote)
     for (int row = 1; row <= 8; ++row)
         for (int bit = 1; bit <= 8; ++bit) {
             const bool on = (row == 2 && bit == 3) || (row == 5 && (bit == 1 || bit == 8));
-            auto* box = switches->findChild<QCheckBox*>(QStringLiteral("msw%1bit%2").arg(row).arg(bit));
+            auto* box =
+                switches->findChild<QCheckBox*>(QStringLiteral("msw%1bit%2").arg(row).arg(bit));
             ASSERT_NE(box, nullptr);
             EXPECT_EQ(box->isChecked(), on) << row << "." << bit;
         }

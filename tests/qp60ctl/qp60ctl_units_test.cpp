@@ -91,17 +91,18 @@ TEST(CommandLine, BadUsageIsRefusedWithTheReason)
     for (const auto& c : cases) {
         QString error;
         EXPECT_FALSE(Parse(QString::fromLatin1(c.line), &error)) << c.line;
-        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << c.line << " -> " << qPrintable(error);
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason)))
+            << c.line << " -> " << qPrintable(error);
     }
 }
 
 TEST(CommandLine, HelpListsEveryCommandAndSetting)
 {
     const QString help = HelpText();
-    for (const char* word : {"ports", "discover", "add-port", "remove-port", "info", "status",
-                             "get", "set", "backup", "restore", "diff", "density", "speed",
-                             "memsw1", ".bit1", "custom0", "--json", "--jobs", "--all",
-                             "Exit status"})
+    for (const char* word :
+         {"ports", "discover", "add-port", "remove-port", "info",    "status",     "get",
+          "set",   "backup",   "restore",  "diff",        "density", "speed",      "memsw1",
+          ".bit1", "custom0",  "--json",   "--jobs",      "--all",   "Exit status"})
         EXPECT_TRUE(help.contains(QLatin1String(word))) << word;
     EXPECT_TRUE(help.contains("70 75 80 85 90 95 100 105 110 115 120 125 130"));
     EXPECT_TRUE(VersionText().startsWith("qp60ctl 1."));
@@ -148,16 +149,16 @@ TEST(SettingNames, ValuesAreCheckedAsThePagesCheckThem)
         const char* text;
         bool valid;
     } cases[] = {
-        {"density=70", true},      {"density=130", true},     {"density=105", true},
-        {"density=72", false},     {"density=135", false},    {"density=65", false},
-        {"density=", false},       {"density=1e2", false},    {"speed=1", true},
-        {"speed=9", true},         {"speed=0", false},        {"speed=10", false},
-        {"speed=-1", false},       {"memsw1=00000000", true}, {"memsw8=11111111", true},
+        {"density=70", true},       {"density=130", true},      {"density=105", true},
+        {"density=72", false},      {"density=135", false},     {"density=65", false},
+        {"density=", false},        {"density=1e2", false},     {"speed=1", true},
+        {"speed=9", true},          {"speed=0", false},         {"speed=10", false},
+        {"speed=-1", false},        {"memsw1=00000000", true},  {"memsw8=11111111", true},
         {"memsw9=00000000", false}, {"memsw0=00000000", false}, {"memsw1=0000000", false},
-        {"memsw1=00000002", false}, {"memsw3.bit8=1", true},  {"memsw3.bit9=1", false},
-        {"memsw3.bit0=1", false},  {"memsw3.bit1=2", false},  {"custom0=0", true},
-        {"custom255=65535", true}, {"custom256=1", false},    {"custom5=65536", false},
-        {"custom5=+1", false},     {"colour=red", false},     {"memsw1.bit1", false},
+        {"memsw1=00000002", false}, {"memsw3.bit8=1", true},    {"memsw3.bit9=1", false},
+        {"memsw3.bit0=1", false},   {"memsw3.bit1=2", false},   {"custom0=0", true},
+        {"custom255=65535", true},  {"custom256=1", false},     {"custom5=65536", false},
+        {"custom5=+1", false},      {"colour=red", false},      {"memsw1.bit1", false},
     };
     for (const auto& c : cases) {
         Assignment assignment;
@@ -176,10 +177,10 @@ TEST(SettingNames, TwoAssignmentsToOneSettingAreRefused)
     QString error;
     EXPECT_TRUE(ParseAssignments({"memsw1.bit1=1", "memsw1.bit2=0", "custom7=1"}, &parsed, &error));
     EXPECT_EQ(parsed.size(), 3);
-    for (const QStringList& clash : {QStringList{"density=100", "custom5=100"},
-                                     QStringList{"memsw1=00000000", "memsw1.bit3=1"},
-                                     QStringList{"memsw1.bit3=1", "memsw1.bit3=0"},
-                                     QStringList{"speed=1", "speed=2"}}) {
+    for (const QStringList& clash :
+         {QStringList{"density=100", "custom5=100"},
+          QStringList{"memsw1=00000000", "memsw1.bit3=1"},
+          QStringList{"memsw1.bit3=1", "memsw1.bit3=0"}, QStringList{"speed=1", "speed=2"}}) {
         EXPECT_FALSE(ParseAssignments(clash, &parsed, &error)) << qPrintable(clash.join(' '));
         EXPECT_TRUE(error.contains("the same setting"));
     }
@@ -227,10 +228,10 @@ TEST(BackupFile, ReadsWhatTheLibraryWritesAndRefusesTheRest)
 {
     qpu::settings::BackupContents contents;
     std::string error;
-    ASSERT_TRUE(qpu::settings::ParseBackup(
-        "QPR60-BACKUP 1\nmodel=QP-R60\ncustom 0=0\ncustom 5=100\ncustom 255=65535\n\nmemsw 1=10000000\n"
-        "memsw 8=00000001\n",
-        &contents, &error))
+    ASSERT_TRUE(qpu::settings::ParseBackup("QPR60-BACKUP 1\nmodel=QP-R60\ncustom 0=0\ncustom "
+                                           "5=100\ncustom 255=65535\n\nmemsw 1=10000000\n"
+                                           "memsw 8=00000001\n",
+                                           &contents, &error))
         << error;
     EXPECT_EQ(contents.model, "QP-R60");
     EXPECT_EQ(contents.customValues, (std::map<int, uint16_t>{{0, 0}, {5, 100}, {255, 65535}}));

@@ -29,7 +29,7 @@ Bytes TransmitCustomValue(uint8_t number);            // 1D 28 45 02 00 06 a
 Bytes TransmitMemorySwitch(uint8_t number);           // 1D 28 45 02 00 04 a
 // bits: bit 0 is the switch's bit 1; keepMask bits are sent as '2' (left as they are).
 Bytes SetMemorySwitch(uint8_t number, uint8_t bits, uint8_t keepMask = 0);
-Bytes TransmitModelName(); // 1D 49 43
+Bytes TransmitModelName();             // 1D 49 43
 Bytes TransmitPrinterText(uint8_t id); // 1D 49 n: 0x41 firmware .. 0x45 character set
 } // namespace commands
 

@@ -45,7 +45,7 @@ bool ParseSwitchBitText(const std::string& text, uint8_t* bits);
 // Changes to write in one visit of the user-setting mode.
 struct SettingChanges
 {
-    std::map<uint8_t, uint16_t> customValues; // number -> value
+    std::map<uint8_t, uint16_t> customValues;  // number -> value
     std::map<uint8_t, uint8_t> memorySwitches; // number 1..8 -> all eight bits
     bool Empty() const { return customValues.empty() && memorySwitches.empty(); }
 };
