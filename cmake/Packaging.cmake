@@ -25,7 +25,7 @@ set(qpu_package_names qp60util qp60util-emulator qp60util-dev)
 # Generated documents: the manual pages with this version and the changelog's date, the
 # AppStream data with the releases of the changelog, all compressed as Debian wants them.
 set(QPU_MAN_DIR ${CMAKE_BINARY_DIR}/man)
-set(QPU_MAN_PAGES qp60util qpr60-emulator)
+set(QPU_MAN_PAGES qp60util qp60ctl qpr60-emulator)
 set(QPU_METAINFO_FILE ${CMAKE_BINARY_DIR}/packaging/${QPU_APPSTREAM_ID}.metainfo.xml)
 set(QPU_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/qp60util.metainfo.xml.in ${QPU_METAINFO_FILE} @ONLY)
@@ -90,7 +90,7 @@ install(FILES ${QPU_METAINFO_FILE}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT Runtime)
 install(FILES ${QPU_PACKAGING_DIR}/lintian-overrides
     DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME qp60util COMPONENT Runtime)
-install(FILES ${QPU_MAN_DIR}/qp60util.1.gz
+install(FILES ${QPU_MAN_DIR}/qp60util.1.gz ${QPU_MAN_DIR}/qp60ctl.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
 
 if(TARGET qpr60-emulator)

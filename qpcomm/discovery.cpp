@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <netinet/in.h>
 #include <poll.h>
@@ -158,6 +159,12 @@ PortInfo Discovery::toPortInfo(const DiscoveredPrinter& printer)
     }
     copyToField(name, port.portName);
     copyToField(printer.model, port.deviceName);
+    // The identification field carries the serial number of the answer in the form a USB
+    // printer's has ("SN:<serial>;"), so that a search result can name its printer.
+    if (!printer.serial.empty()) {
+        const std::string id = "SN:" + printer.serial.substr(0, sizeof port.usbDeviceId - 5) + ";";
+        std::memcpy(port.usbDeviceId, id.data(), id.size());
+    }
     port.reserved1 = -1;
     port.reserved2 = -1;
     return port;

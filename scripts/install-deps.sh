@@ -15,7 +15,7 @@ case "$mode" in
 run) ;;
 test)
     packages+=(
-        gcc-multilib python3
+        gcc-multilib python3 ansible-core
         man-db appstream desktop-file-utils lintian
         libgtest-dev libgmock-dev googletest libbenchmark-dev
         cups-daemon

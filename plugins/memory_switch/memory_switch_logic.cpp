@@ -38,46 +38,17 @@ int32_t StoreSwitches(const DataBlocks& blocks, const Switches& switches, bool r
 
 QString BitText(uint8_t bits)
 {
-    QString text;
-    for (int bit = 0; bit < 8; ++bit)
-        text += (bits & (1u << bit)) ? QLatin1Char('1') : QLatin1Char('0');
-    return text;
+    return QString::fromStdString(qpu::settings::SwitchBitText(bits));
 }
 
 int32_t ReadFromPrinter(PrinterLink& link, Switches* switches)
 {
-    Switches read{};
-    const int32_t rc = link.ReadAllowingUserSettingMode(
-        [&] {
-            for (size_t i = 0; i < read.size(); ++i) {
-                const int32_t one = link.ReadMemorySwitch(static_cast<uint8_t>(i + 1), &read[i]);
-                if (one != kPrinterOk)
-                    return one;
-            }
-            return kPrinterOk;
-        },
-        kRestartTimeoutMs);
-    if (rc == kPrinterOk)
-        *switches = read;
-    return rc;
+    return qpu::settings::ReadSwitches(link, switches);
 }
 
 int32_t WriteToPrinter(PrinterLink& link, const Switches& before, const Switches& after)
 {
-    if (before == after)
-        return kPrinterOk;
-    return link.InUserSettingMode(
-        [&] {
-            for (size_t i = 0; i < after.size(); ++i) {
-                if (before[i] == after[i])
-                    continue;
-                const int32_t one = link.WriteMemorySwitch(static_cast<uint8_t>(i + 1), after[i]);
-                if (one != kPrinterOk)
-                    return one;
-            }
-            return kPrinterOk;
-        },
-        kRestartTimeoutMs);
+    return qpu::settings::WriteSwitches(link, before, after);
 }
 
 } // namespace memory_switch

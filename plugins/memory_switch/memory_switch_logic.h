@@ -2,19 +2,17 @@
 
 #include <qpu/plugin_sdk/data_blocks.h>
 #include <qpu/plugin_sdk/printer_link.h>
+#include <qpu/settings/printer_settings.h>
 #include <qpu/shipped_blocks.h>
 
 #include <QString>
 
-#include <array>
-
-// Memory switches 1 to 8 between the printer and block 0x10007. No widgets.
+// Memory switches 1 to 8 between the printer and block 0x10007. No widgets. Reading and
+// writing are the shared settings library's (qpu/settings/printer_settings.h).
 namespace memory_switch {
 
-inline constexpr uint32_t kRestartTimeoutMs = 20000;
-
 // Bit 0 of each value is bit 1 of the switch.
-using Switches = std::array<uint8_t, QPU_MEMORY_SWITCH_COUNT>;
+using Switches = qpu::settings::Switches;
 
 MemorySwitchBlock DefaultBlock();
 Switches LoadSwitches(const qpu::sdk::DataBlocks& blocks);

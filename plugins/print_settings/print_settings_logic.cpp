@@ -4,22 +4,6 @@ namespace print_settings {
 
 using namespace qpu::sdk;
 
-std::vector<int32_t> DensityChoices()
-{
-    std::vector<int32_t> choices;
-    for (int32_t percent = 70; percent <= 130; percent += 5)
-        choices.push_back(percent);
-    return choices;
-}
-
-std::vector<int32_t> SpeedChoices()
-{
-    std::vector<int32_t> choices;
-    for (int32_t level = 1; level <= 9; ++level)
-        choices.push_back(level);
-    return choices;
-}
-
 PrintSettingsBlock DefaultBlock()
 {
     PrintSettingsBlock block{};
@@ -53,34 +37,12 @@ int32_t StoreValues(const DataBlocks& blocks, const Values& values, bool readFro
 
 int32_t ReadFromPrinter(PrinterLink& link, Values* values)
 {
-    Values read;
-    const int32_t rc = link.ReadAllowingUserSettingMode(
-        [&] {
-            const int32_t density = link.ReadCustomValue(QPU_CUSTOM_PRINT_DENSITY, &read.density);
-            return density != kPrinterOk
-                       ? density
-                       : link.ReadCustomValue(QPU_CUSTOM_PRINT_SPEED, &read.speed);
-        },
-        kRestartTimeoutMs);
-    if (rc == kPrinterOk)
-        *values = read;
-    return rc;
+    return qpu::settings::ReadPrintValues(link, values);
 }
 
 int32_t WriteToPrinter(PrinterLink& link, const Values& values)
 {
-    if (values.density < 0 || values.density > 0xFFFF || values.speed < 0 || values.speed > 0xFFFF)
-        return kPrinterBadArgument;
-    return link.InUserSettingMode(
-        [&] {
-            const int32_t density = link.WriteCustomValue(QPU_CUSTOM_PRINT_DENSITY,
-                                                          static_cast<uint16_t>(values.density));
-            return density != kPrinterOk
-                       ? density
-                       : link.WriteCustomValue(QPU_CUSTOM_PRINT_SPEED,
-                                               static_cast<uint16_t>(values.speed));
-        },
-        kRestartTimeoutMs);
+    return qpu::settings::WritePrintValues(link, values);
 }
 
 } // namespace print_settings

@@ -2,27 +2,20 @@
 
 #include <qpu/plugin_sdk/data_blocks.h>
 #include <qpu/plugin_sdk/printer_link.h>
+#include <qpu/settings/printer_settings.h>
 #include <qpu/shipped_blocks.h>
 
 #include <vector>
 
 // Print density and print speed (customized values 5 and 6) between the printer and
-// block 0x10005. No widgets.
+// block 0x10005. No widgets. The choices, the reading and the writing are the shared
+// settings library's (qpu/settings/printer_settings.h).
 namespace print_settings {
 
-// How long the printer may take to restart after the user-setting mode.
-inline constexpr uint32_t kRestartTimeoutMs = 20000;
-
-struct Values
-{
-    int32_t density = QPU_DEFAULT_PRINT_DENSITY;
-    int32_t speed = QPU_DEFAULT_PRINT_SPEED;
-    bool operator==(const Values&) const = default;
-};
-
+using Values = qpu::settings::PrintValues;
 // The choices the page offers; a printer may hold others, which the page shows as well.
-std::vector<int32_t> DensityChoices(); // percent, 70 to 130 in steps of 5
-std::vector<int32_t> SpeedChoices();   // levels 1 to 9
+using qpu::settings::DensityChoices;
+using qpu::settings::SpeedChoices;
 
 // The default block: header, read flag 0, factory values.
 PrintSettingsBlock DefaultBlock();

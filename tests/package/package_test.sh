@@ -314,5 +314,6 @@ wait "$utility" 2>/dev/null
 echo "--- utility stderr with the sample plug-in:"
 cat "$run/hello.err"
 
+bash "$(dirname "$0")/../qp60ctl/package_check.sh" "$root" "$version" || failures=$((failures + 1))
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

@@ -135,6 +135,64 @@ void run(const CommLibTable& t, void* prtinf, qpr60test::EmulatorProcess& printe
     t.Close();
 }
 
+// The library's own cost per query: the same bytes through QPC_Write/QPC_Read and
+// QPC_GetSerialNumber against a plain socket write and read of the same bytes, over TCP.
+void runQueryCost(const CommLibTable& t, qpr60test::EmulatorProcess& printer, PortInfo port,
+                  int rounds)
+{
+    auto raw = qpr60test::ByteStream::connectTcp(printer.tcpHost(), printer.tcpPort());
+    const qpr60test::Bytes status = {0x10, 0x04, 0x01};
+    const qpr60test::Bytes serial = {0x1D, 0x49, 0x44};
+    Figures rawStatus;
+    Figures rawSerial;
+    for (int i = 0; i < rounds; ++i) {
+        auto start = Clock::now();
+        raw.write(status);
+        if (raw.read(1, 1000).size() != 1)
+            break;
+        rawStatus.add(start);
+        start = Clock::now();
+        raw.write(serial);
+        if (raw.read(12, 1000).size() != 12) // 5F, "QPR6000001", 00
+            break;
+        rawSerial.add(start);
+    }
+    raw.close();
+
+    t.SetPort(&port);
+    if (t.Open(1) != QPC_OK) {
+        std::printf("open failed for the query cost\n");
+        return;
+    }
+    Figures libStatus;
+    Figures libSerial;
+    for (int i = 0; i < rounds; ++i) {
+        uint8_t answer[8];
+        uint32_t written = 0;
+        uint32_t received = 0;
+        auto start = Clock::now();
+        if (t.Write(status.data(), 3, &written) != QPC_OK ||
+            t.Read(answer, sizeof answer, &received, 1000) != QPC_OK || received != 1)
+            break;
+        libStatus.add(start);
+        QpuChar16 text[QPU_TEXT_UNITS];
+        start = Clock::now();
+        if (t.GetSerialNumber(text, QPU_TEXT_UNITS) != QPC_OK)
+            break;
+        libSerial.add(start);
+    }
+    t.Close();
+    rawStatus.print("status query, raw socket", "tcp");
+    libStatus.print("status query, Write+Read", "tcp");
+    rawSerial.print("serial number, raw socket", "tcp");
+    libSerial.print("serial number, library", "tcp");
+    if (!rawStatus.ms.empty() && !libStatus.ms.empty() && !rawSerial.ms.empty() &&
+        !libSerial.ms.empty())
+        std::printf("library / raw (medians): status %.2fx, serial number %.2fx\n",
+                    libStatus.ms[libStatus.ms.size() / 2] / rawStatus.ms[rawStatus.ms.size() / 2],
+                    libSerial.ms[libSerial.ms.size() / 2] / rawSerial.ms[rawSerial.ms.size() / 2]);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -164,6 +222,8 @@ int main(int argc, char** argv)
     run(t, prtinf, printer, portFor("NET", "127.0.0.90:" + std::to_string(printer.tcpPort())),
         "tcp", rounds);
     run(t, prtinf, printer, portFor("COM", link), "pty", rounds);
+    runQueryCost(t, printer, portFor("NET", "127.0.0.90:" + std::to_string(printer.tcpPort())),
+                 rounds * 5);
     t.Terminate();
     ::dlclose(prtinf);
     ::dlclose(comm);

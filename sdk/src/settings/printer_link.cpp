@@ -1,10 +1,10 @@
-#include <qpu/plugin_sdk/printer_link.h>
+#include <qpu/settings/printer_link.h>
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
-namespace qpu::sdk {
+namespace qpu::settings {
 
 namespace {
 
@@ -84,7 +84,11 @@ Bytes SetMemorySwitch(uint8_t number, uint8_t bits, uint8_t keepMask)
 }
 Bytes TransmitModelName()
 {
-    return {0x1D, 0x49, 0x43};
+    return TransmitPrinterText(0x43);
+}
+Bytes TransmitPrinterText(uint8_t id)
+{
+    return {0x1D, 0x49, id};
 }
 
 } // namespace commands
@@ -260,6 +264,16 @@ int32_t PrinterLink::WriteMemorySwitch(uint8_t number, uint8_t bits)
     return Send(commands::SetMemorySwitch(number, bits));
 }
 
+int32_t PrinterLink::ReadPrinterText(uint8_t id, std::string* text)
+{
+    Bytes answer;
+    const int32_t rc = Transact(commands::TransmitPrinterText(id), kTextPrefix, &answer);
+    if (rc != kPrinterOk)
+        return rc;
+    text->assign(answer.begin() + 1, answer.end() - 1);
+    return kPrinterOk;
+}
+
 int32_t PrinterLink::WaitUntilAnswering(uint32_t timeoutMs)
 {
     if (!Bound())
@@ -304,4 +318,4 @@ int32_t PrinterLink::ReadAllowingUserSettingMode(const std::function<int32_t()>&
     return InUserSettingMode(read, restartTimeoutMs);
 }
 
-} // namespace qpu::sdk
+} // namespace qpu::settings
