@@ -1,6 +1,7 @@
-# The qp60util-dev package: the C contract headers, the plug-in helper library, a
-# pkg-config file, a CMake package (find_package(Qp60UtilSdk)) and the sample plug-in. The
-# installed SDK is relocatable: its files find each other relative to where they lie.
+# The qp60util-dev package: the C contract headers, the plug-in helper library (with the
+# settings library it builds on), a pkg-config file, a CMake package
+# (find_package(Qp60UtilSdk)) and the sample plug-in. The installed SDK is relocatable: its
+# files find each other relative to where they lie.
 include(CMakePackageConfigHelpers)
 
 if(CMAKE_LIBRARY_ARCHITECTURE)
@@ -18,8 +19,9 @@ install(FILES ${CMAKE_BINARY_DIR}/generated/qpu/version.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qpu COMPONENT Development)
 
 set_target_properties(qpu_plugin_sdk PROPERTIES EXPORT_NAME plugin_sdk)
+set_target_properties(qpu_settings PROPERTIES EXPORT_NAME settings)
 set_target_properties(qpu_sdk PROPERTIES EXPORT_NAME contracts)
-install(TARGETS qpu_plugin_sdk qpu_sdk EXPORT Qp60UtilSdkTargets
+install(TARGETS qpu_plugin_sdk qpu_settings qpu_sdk EXPORT Qp60UtilSdkTargets
     ARCHIVE DESTINATION ${QPU_SDK_LIBDIR} COMPONENT Development)
 install(EXPORT Qp60UtilSdkTargets NAMESPACE Qp60UtilSdk::
     DESTINATION ${QPU_SDK_CMAKEDIR} COMPONENT Development)

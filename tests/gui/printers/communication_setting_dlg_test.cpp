@@ -521,7 +521,9 @@ TEST_F(AddPortDialog, EthernetFindsThePrinterByDiscoveryOnLoopbackAndTestsIt)
     auto* found = ControlOf<QListWidget>(dialog.get(), 1018);
     // Switching to Ethernet searches by itself.
     ASSERT_TRUE(WaitFor([&] { return found->count() == 1; }));
-    EXPECT_EQ(Str(found->item(0)->text()), "127.0.0.1:" + std::to_string(printer.tcpPort()));
+    // The entry names the printer by the serial number of its answer.
+    EXPECT_EQ(Str(found->item(0)->text()),
+              "127.0.0.1:" + std::to_string(printer.tcpPort()) + "   S/N QPR6000001");
     EXPECT_TRUE(m_boxes.boxes.empty());
     EXPECT_FALSE(ControlOf(dialog.get(), 1016)->isVisible());
 
