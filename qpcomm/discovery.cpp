@@ -8,8 +8,8 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
 #include <set>

@@ -50,8 +50,8 @@ enum Message
 QColor StatusColour(int32_t code)
 {
     const QpuStatusText* text = qpu_status_text(code);
-    return QColor::fromRgb(qpu_status_kind_rgb(text != nullptr ? text->kind
-                                                               : QPU_STATUS_KIND_STOPPED));
+    return QColor::fromRgb(
+        qpu_status_kind_rgb(text != nullptr ? text->kind : QPU_STATUS_KIND_STOPPED));
 }
 
 } // namespace

@@ -118,8 +118,8 @@ TEST(DiscoveryAnswer, OnlyAnswersWithTheHeaderCount)
     EXPECT_EQ(p.tcpPort, 9100);
     EXPECT_EQ(toUtf8(Discovery::toPortInfo(p).portName), "127.0.0.9");
     EXPECT_EQ(Discovery::toPortInfo(p).usbDeviceId[0], 0); // no serial in the answer
-    ASSERT_TRUE(Discovery::parseAnswer("VRKPRINTER\nmodel=QP-R60\nserial=QPR6000042\n",
-                                       "127.0.0.9", &p));
+    ASSERT_TRUE(
+        Discovery::parseAnswer("VRKPRINTER\nmodel=QP-R60\nserial=QPR6000042\n", "127.0.0.9", &p));
     EXPECT_STREQ(reinterpret_cast<const char*>(Discovery::toPortInfo(p).usbDeviceId),
                  "SN:QPR6000042;");
     EnvSetting targets("QPCOMM_DISCOVERY_ADDR", "127.0.0.1:77, bogus 127.0.0.2 127.0.0.3:0");

@@ -54,7 +54,7 @@ static const QpuStatusText kQpuStatusTexts[QPU_STATUS_CODE_COUNT] = {
 /* The colour of a kind of condition, 0xRRGGBB: green, amber, red. */
 static inline uint32_t qpu_status_kind_rgb(int32_t kind)
 {
-    return kind == QPU_STATUS_KIND_ONLINE ? 0x007000u
+    return kind == QPU_STATUS_KIND_ONLINE    ? 0x007000u
            : kind == QPU_STATUS_KIND_WARNING ? 0xA05000u
                                              : 0xB00000u;
 }
