@@ -40,7 +40,8 @@ int PrinterInfoLibrary::Bind(const QString& programFolder, const CommLibTable* c
     m_getPrinterName = name;
     m_getDeviceId = deviceId;
     m_connection = m_initialize(commLib);
-    if (m_connection == nullptr)
+    // Without the communication library (start mode 4) the refusal is expected.
+    if (m_connection == nullptr && commLib != nullptr)
         qCWarning(lcPrtInf).noquote() << m_library.FilePath() << "refused to initialise";
     return m_connection != nullptr ? kBound : kMissing;
 }
