@@ -41,7 +41,7 @@ int PrinterInfoLibrary::Bind(const QString& programFolder, const CommLibTable* c
     m_getDeviceId = deviceId;
     m_connection = m_initialize(commLib);
     // Without the communication library (start mode 4) the refusal is expected.
-    if (m_connection == nullptr && commLib != nullptr)
+    if (m_connection == nullptr && commLib != nullptr && commLib->module != nullptr)
         qCWarning(lcPrtInf).noquote() << m_library.FilePath() << "refused to initialise";
     return m_connection != nullptr ? kBound : kMissing;
 }
