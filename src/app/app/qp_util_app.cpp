@@ -2,7 +2,6 @@
 
 #include "app/message_box.h"
 #include "app/splash.h"
-#include "app/startup_ui_hook.h"
 #include "mainwnd/main_frame.h"
 #include "mainwnd/main_window_size.h"
 #include "mainwnd/printer_setting_reader.h"
@@ -10,6 +9,10 @@
 #include "mainwnd/util_status_view.h"
 #include "platform/activation_channel.h"
 #include "printers/printer_select_dlg.h"
+
+#ifdef QPU_TEST_HOOKS
+#include "app/startup_ui_hook.h"
+#endif
 
 #include <QMessageBox>
 #include <QTimer>

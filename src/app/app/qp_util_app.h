@@ -9,7 +9,6 @@
 
 #include "mainwnd/main_frame.h"
 class CSplash;
-class StartupUiHook;
 
 // The application object. It owns everything that lives as long as the program (through
 // its StartupSequence: the shared block, the library binding, the data manager with the
@@ -60,5 +59,5 @@ private:
     CSplash* m_splash = nullptr; // cleared by the splash object itself
     QPointer<CMainFrame> m_mainFrame;
     std::unique_ptr<CMainFrame> m_ownedFrame;
-    StartupUiHook* m_hook = nullptr; // child
+    QObject* m_hook = nullptr; // the end-to-end test hook, a child; none without QPU_TEST_HOOKS
 };
