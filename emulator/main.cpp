@@ -62,6 +62,8 @@ Printer commands (answers are written whole; automatic status never splits an an
                          4 roll paper, 5 journal (bits 2+3 near-end, 5+6 end)
                          6 other (2 awaiting removal, 3 cleaning, 5 paper layout error)
                          7, 8 ink cartridge 1, 2 (2 near-end, 3 out, 5 no cartridge)
+  1D 72 n                transmit status, n = 1 (or 31) paper sensor: one byte laid out
+                         as real-time status 4
   1D 61 n                automatic status on (n != 0) / off: 4 bytes now and on every
                          change; byte 1 is 0xx1xx00, bytes 2-4 are 0xx0xxxx:
                          1: bit 2 waiting for recovery, 3 offline, 5 cover, 6 feeding
