@@ -5,6 +5,7 @@
 #include "app/model_profile.h"
 #include "app/startup_test_hooks.h"
 #include "lang/language_setting.h"
+#include "lang/placeholders.h"
 #include "pages/output_file.h"
 #include "platform/activation_channel.h"
 #include "platform/profile.h"
@@ -26,13 +27,6 @@ QString TooLongOptionText(const QString& option)
     return QStringLiteral("The value of the command-line option /%1 is too long.\n"
                           "The program ends.")
         .arg(option);
-}
-
-// Fills the first "%s" of a message with value; a translation without it shows as it stands.
-QString WithValue(QString text, const QString& value)
-{
-    const qsizetype at = text.indexOf(QLatin1String("%s"));
-    return at < 0 ? text : text.replace(at, 2, value);
 }
 
 } // namespace
@@ -96,10 +90,10 @@ bool StartupSequence::Startup(const StartupEnvironment& environment, StartupUi& 
     if (!OpenAppTexts(ui))
         return false;
     if (!oldLogoStays.isEmpty()) {
-        ui.ShowWarning(
-            WithValue(AppMessage(startup::kMsgOldLogoNotDeleted, startup::kOldLogoNotDeletedText),
-                      QDir::toNativeSeparators(m_paths.logoFile)) +
-            QLatin1Char('\n') + oldLogoStays);
+        ui.ShowWarning(FillPlaceholders(AppMessage(startup::kMsgOldLogoNotDeleted,
+                                                   startup::kOldLogoNotDeletedText),
+                                        {QDir::toNativeSeparators(m_paths.logoFile)}) +
+                       QLatin1Char('\n') + oldLogoStays);
         return false;
     }
 
@@ -299,9 +293,9 @@ void StartupSequence::LoadPrinterSettings(StartupUi& ui)
         m_keepDamagedFile = true;
         kept = path;
     }
-    ui.ShowWarning(
-        WithValue(AppMessage(startup::kMsgSettingsFileDamaged, startup::kSettingsFileDamagedText),
-                  QDir::toNativeSeparators(kept)));
+    ui.ShowWarning(FillPlaceholders(
+        AppMessage(startup::kMsgSettingsFileDamaged, startup::kSettingsFileDamagedText),
+        {QDir::toNativeSeparators(kept)}));
 }
 
 int StartupSequence::Shutdown(StartupUi& ui)
@@ -361,8 +355,8 @@ void StartupSequence::SavePrinterSettings(StartupUi& ui)
         notSaved = PrinterRegistry::IniPathOf(settingsFolder);
     }
     ui.ShowOwnedWarning(
-        WithValue(AppMessage(startup::kMsgSettingsNotSaved, startup::kSettingsNotSavedText),
-                  QDir::toNativeSeparators(notSaved)));
+        FillPlaceholders(AppMessage(startup::kMsgSettingsNotSaved, startup::kSettingsNotSavedText),
+                         {QDir::toNativeSeparators(notSaved)}));
 }
 
 void StartupSequence::OfferOutputFile(StartupUi& ui)

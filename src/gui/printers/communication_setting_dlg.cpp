@@ -7,6 +7,7 @@
 #include "comm/comm_error_text.h"
 #include "lang/apply_lang_texts.h"
 #include "lang/control_lookup.h"
+#include "lang/placeholders.h"
 #include "pages/plugin_data_mgr.h"
 #include "platform/profile.h"
 #include "printers/communication_setting_ip_edit.h"
@@ -67,18 +68,6 @@ constexpr int kMsgNotAPort = 5;
 bool TakesTypedPath(int interfaceIndex)
 {
     return interfaceIndex == kSerial || interfaceIndex == kParallel || interfaceIndex == kBluetooth;
-}
-
-// Replaces the "%s" placeholders of a language text in order.
-QString FillPlaceholders(QString text, const QStringList& values)
-{
-    for (const QString& value : values) {
-        const qsizetype at = text.indexOf(QLatin1String("%s"));
-        if (at < 0)
-            break;
-        text.replace(at, 2, value);
-    }
-    return text;
 }
 
 int ItemValue(const QComboBox* combo)

@@ -1,5 +1,6 @@
 #include "lang/control_lookup.h"
 #include "lang/lang_records.h"
+#include "lang/placeholders.h"
 
 #include <gtest/gtest.h>
 
@@ -163,4 +164,27 @@ TEST(LangRecords, DefaultsOfTheNumberFields)
     EXPECT_TRUE(column.KeepsWidth());
     EXPECT_EQ(column.HorizontalAlignment(), Qt::AlignLeft);
     EXPECT_EQ(column.SpareNumber(), -1);
+}
+
+TEST(FillPlaceholders, FillsInOrderAndNeverFillsAValue)
+{
+    struct Case
+    {
+        const char* text;
+        QStringList values;
+        const char* filled;
+    };
+    const Case cases[] = {
+        {"%s   S/N %s", {"192.168.0.5", "QPR6000001"}, "192.168.0.5   S/N QPR6000001"},
+        {"Port %s is in use.", {"/dev/ttyS0"}, "Port /dev/ttyS0 is in use."},
+        {"No placeholder.", {"x"}, "No placeholder."},
+        {"Only %s.", {"one", "two"}, "Only one."},
+        {"%s and %s", {"one"}, "one and %s"},
+        // A typed value that holds "%s" is shown as typed, not filled by the next value.
+        {"%s   S/N %s", {"%s", "QPR6000001"}, "%s   S/N QPR6000001"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FillPlaceholders(QString::fromUtf8(c.text), c.values),
+                  QString::fromUtf8(c.filled))
+            << c.text;
 }
