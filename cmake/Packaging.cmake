@@ -45,10 +45,22 @@ add_custom_target(qpu_documents ALL DEPENDS ${qpu_compressed})
 set(QPU_INSTALL_APP_DIR lib/qp60util)
 set(QPU_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 
-# The program folder, as the build stages it in build/app/: the executable, the
+# A program of the program folder, with a relative link <prefix>/bin/<name> ->
+# ../lib/qp60util/<name>, so that the tree can be unpacked anywhere.
+function(qpu_install_program target component)
+    install(TARGETS ${target} RUNTIME DESTINATION ${QPU_INSTALL_APP_DIR} COMPONENT ${component})
+    install(CODE "
+        set(bin_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        file(MAKE_DIRECTORY \"\${bin_dir}\")
+        message(STATUS \"Installing: \${bin_dir}/${target}\")
+        file(CREATE_LINK ../${QPU_INSTALL_APP_DIR}/${target} \"\${bin_dir}/${target}\" SYMBOLIC)
+    " COMPONENT ${component})
+endfunction()
+
+# The program folder, as the build stages it in build/app/: the executables, the
 # communication and printer information libraries, the shipped plug-ins and the product
 # data. The emulator is a component of its own.
-set(qpu_runtime_targets qp60util QPComm PrtInfMgrDLL)
+set(qpu_runtime_targets QPComm PrtInfMgrDLL)
 get_property(qpu_plugin_dirs DIRECTORY ${CMAKE_SOURCE_DIR}/plugins PROPERTY SUBDIRECTORIES)
 foreach(dir IN LISTS qpu_plugin_dirs)
     get_property(dir_targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
@@ -73,14 +85,10 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/program/
     DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
                           GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-# <prefix>/bin/qp60util -> ../lib/qp60util/qp60util, relative so the tree can be unpacked
-# anywhere.
-install(CODE "
-    set(bin_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    file(MAKE_DIRECTORY \"\${bin_dir}\")
-    message(STATUS \"Installing: \${bin_dir}/qp60util\")
-    file(CREATE_LINK ../${QPU_INSTALL_APP_DIR}/qp60util \"\${bin_dir}/qp60util\" SYMBOLIC)
-" COMPONENT Runtime)
+qpu_install_program(qp60util Runtime)
+qpu_install_program(qp60ctl Runtime)
+install(FILES ${QPU_PACKAGING_DIR}/completion/qp60ctl
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT Runtime)
 
 install(FILES ${QPU_PACKAGING_DIR}/qp60util.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT Runtime)
@@ -94,15 +102,7 @@ install(FILES ${QPU_MAN_DIR}/qp60util.1.gz ${QPU_MAN_DIR}/qp60ctl.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
 
 if(TARGET qpr60-emulator)
-    install(TARGETS qpr60-emulator
-        RUNTIME DESTINATION ${QPU_INSTALL_APP_DIR} COMPONENT Emulator)
-    install(CODE "
-        set(bin_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-        file(MAKE_DIRECTORY \"\${bin_dir}\")
-        message(STATUS \"Installing: \${bin_dir}/qpr60-emulator\")
-        file(CREATE_LINK ../${QPU_INSTALL_APP_DIR}/qpr60-emulator
-             \"\${bin_dir}/qpr60-emulator\" SYMBOLIC)
-    " COMPONENT Emulator)
+    qpu_install_program(qpr60-emulator Emulator)
     install(FILES ${QPU_MAN_DIR}/qpr60-emulator.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Emulator)
 endif()
