@@ -4,31 +4,25 @@
 
 #include <qpu/version.h>
 
-#include <QHash>
-
 namespace qp60ctl {
 
 namespace {
 
-const QHash<QString, Command>& CommandNames()
+struct CommandWord
 {
-    static const QHash<QString, Command> names = {
-        {QStringLiteral("help"), Command::Help},
-        {QStringLiteral("version"), Command::Version},
-        {QStringLiteral("ports"), Command::Ports},
-        {QStringLiteral("discover"), Command::Discover},
-        {QStringLiteral("add-port"), Command::AddPort},
-        {QStringLiteral("remove-port"), Command::RemovePort},
-        {QStringLiteral("info"), Command::Info},
-        {QStringLiteral("status"), Command::Status},
-        {QStringLiteral("get"), Command::Get},
-        {QStringLiteral("set"), Command::Set},
-        {QStringLiteral("backup"), Command::Backup},
-        {QStringLiteral("restore"), Command::Restore},
-        {QStringLiteral("diff"), Command::Diff},
-    };
-    return names;
-}
+    const char* word;
+    Command command;
+};
+
+constexpr CommandWord kCommandWords[] = {
+    {"help", Command::Help},        {"version", Command::Version},
+    {"ports", Command::Ports},      {"discover", Command::Discover},
+    {"add-port", Command::AddPort}, {"remove-port", Command::RemovePort},
+    {"info", Command::Info},        {"status", Command::Status},
+    {"get", Command::Get},          {"set", Command::Set},
+    {"backup", Command::Backup},    {"restore", Command::Restore},
+    {"diff", Command::Diff},
+};
 
 // Options that take a value, with the range the value must lie in.
 struct ValueOption
@@ -185,6 +179,22 @@ bool PlaceOperands(const QStringList& operands, Invocation* inv, UsageError* err
 
 } // namespace
 
+QString CommandName(Command command)
+{
+    for (const CommandWord& entry : kCommandWords)
+        if (entry.command == command)
+            return QString::fromLatin1(entry.word);
+    return {};
+}
+
+std::optional<Command> CommandNamed(const QString& word)
+{
+    for (const CommandWord& entry : kCommandWords)
+        if (word == QLatin1String(entry.word))
+            return entry.command;
+    return std::nullopt;
+}
+
 std::optional<Invocation> ParseCommandLine(const QStringList& arguments, UsageError* error)
 {
     Invocation invocation;
@@ -213,12 +223,12 @@ std::optional<Invocation> ParseCommandLine(const QStringList& arguments, UsageEr
             continue;
         }
         if (!haveCommand) {
-            const auto found = CommandNames().find(argument);
-            if (found == CommandNames().end()) {
+            const std::optional<Command> named = CommandNamed(argument);
+            if (!named) {
                 error->text = QStringLiteral("unknown command '%1'").arg(argument);
                 return std::nullopt;
             }
-            invocation.command = found.value();
+            invocation.command = *named;
             haveCommand = true;
             continue;
         }

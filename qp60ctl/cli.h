@@ -58,6 +58,10 @@ struct UsageError
     QString text;
 };
 
+// The word that names a command on the command line ("add-port"), and back.
+QString CommandName(Command command);
+std::optional<Command> CommandNamed(const QString& word);
+
 // Parses argv without the program name. A bad command line gives the error to print,
 // which exits with status 2.
 std::optional<Invocation> ParseCommandLine(const QStringList& arguments, UsageError* error);

@@ -29,28 +29,6 @@ constexpr uint8_t kMakerText = 0x42;
 constexpr uint8_t kCharacterSetText = 0x45;
 constexpr uint32_t kTextUnits = QPU_TEXT_UNITS;
 
-const char* CommandWord(Command command)
-{
-    switch (command) {
-    case Command::Info:
-        return "info";
-    case Command::Status:
-        return "status";
-    case Command::Get:
-        return "get";
-    case Command::Set:
-        return "set";
-    case Command::Backup:
-        return "backup";
-    case Command::Restore:
-        return "restore";
-    case Command::Diff:
-        return "diff";
-    default:
-        return "";
-    }
-}
-
 // A failed job: the library result in words, naming the device where there is one.
 struct Failure
 {
@@ -428,16 +406,21 @@ bool PrinterSession::Run(QJsonObject* result, Failure* failure)
     }
 }
 
-bool CommandOfWord(const QString& word, Command* command)
+// The commands a worker runs on one printer.
+bool IsPrinterCommand(Command command)
 {
-    for (const Command c : {Command::Info, Command::Status, Command::Get, Command::Set,
-                            Command::Backup, Command::Restore, Command::Diff}) {
-        if (word == QLatin1String(CommandWord(c))) {
-            *command = c;
-            return true;
-        }
+    switch (command) {
+    case Command::Info:
+    case Command::Status:
+    case Command::Get:
+    case Command::Set:
+    case Command::Backup:
+    case Command::Restore:
+    case Command::Diff:
+        return true;
+    default:
+        return false;
     }
-    return false;
 }
 
 QStringList StringList(const QJsonValue& value)
@@ -453,7 +436,7 @@ QStringList StringList(const QJsonValue& value)
 QJsonObject JobRequest::ToJson() const
 {
     return {
-        {QStringLiteral("command"), QLatin1String(CommandWord(command))},
+        {QStringLiteral("command"), CommandName(command)},
         {QStringLiteral("kind"), int(printer.kind)},
         {QStringLiteral("printer"), printer.text},
         {QStringLiteral("names"), QJsonArray::fromStringList(names)},
@@ -468,9 +451,12 @@ bool JobRequest::FromJson(const QJsonObject& object, JobRequest* request)
 {
     JobRequest read;
     const int kind = object.value(QStringLiteral("kind")).toInt(-1);
-    if (!CommandOfWord(object.value(QStringLiteral("command")).toString(), &read.command) ||
-        kind < int(PrinterSpec::Kind::Registered) || kind > int(PrinterSpec::Kind::Device))
+    const std::optional<Command> command =
+        CommandNamed(object.value(QStringLiteral("command")).toString());
+    if (!command || !IsPrinterCommand(*command) || kind < int(PrinterSpec::Kind::Registered) ||
+        kind > int(PrinterSpec::Kind::Device))
         return false;
+    read.command = *command;
     read.printer = {PrinterSpec::Kind(kind), object.value(QStringLiteral("printer")).toString()};
     read.names = StringList(object.value(QStringLiteral("names")));
     read.assignments = StringList(object.value(QStringLiteral("assignments")));
