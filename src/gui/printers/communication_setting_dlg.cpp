@@ -9,9 +9,9 @@
 #include "lang/control_lookup.h"
 #include "lang/placeholders.h"
 #include "pages/plugin_data_mgr.h"
+#include "pages/saved_serial.h"
 #include "platform/profile.h"
 #include "printers/communication_setting_ip_edit.h"
-#include "printers/saved_serial.h"
 #include "printers/tool_progress_dlg.h"
 
 #include <qpu/window_message.h>

@@ -9,12 +9,12 @@
 #include "lang/select_lang_dlg.h"
 #include "mainwnd/printer_picture.h"
 #include "pages/plugin_data_mgr.h"
+#include "pages/saved_serial.h"
 #include "pages/static_item.h"
 #include "pages/static_picture_item.h"
 #include "platform/activation_channel.h"
 #include "platform/log_categories.h"
 #include "printers/cups_spooler.h"
-#include "printers/saved_serial.h"
 
 #include <QApplication>
 #include <QComboBox>

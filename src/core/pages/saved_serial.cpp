@@ -1,4 +1,4 @@
-#include "printers/saved_serial.h"
+#include "pages/saved_serial.h"
 
 #include "pages/plugin_data_mgr.h"
 #include "pages/printer_info_block.h"
