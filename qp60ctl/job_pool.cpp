@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <list>
@@ -121,21 +122,9 @@ bool Fork(const PoolJob& job, Worker* worker)
     return true;
 }
 
-bool Spawn(const std::string& program, bool forkable, const PoolJob& job, Worker* worker)
+// The worker as a new run of this program with the request on its command line.
+bool Exec(const std::string& program, const PoolJob& job, Worker* worker)
 {
-    if (!worker->out.Open() || !worker->err.Open())
-        return false;
-    if (forkable) {
-        const bool forked = Fork(job, worker);
-        worker->out.CloseWrite();
-        worker->err.CloseWrite();
-        if (!forked)
-            return false;
-        worker->deadline = Clock::now() + std::chrono::milliseconds(job.deadlineMs);
-        for (const int fd : {worker->out.read, worker->err.read})
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        return true;
-    }
     const std::string request =
         QJsonDocument(job.request.ToJson()).toJson(QJsonDocument::Compact).toStdString();
     std::vector<std::string> env = WorkerEnvironment(job.request.timeoutMs);
@@ -154,10 +143,24 @@ bool Spawn(const std::string& program, bool forkable, const PoolJob& job, Worker
     const int rc =
         ::posix_spawn(&worker->pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        errno = rc; // posix_spawn returns its error instead of setting errno
+        return false;
+    }
+    return true;
+}
+
+bool Spawn(const std::string& program, bool forkable, const PoolJob& job, Worker* worker)
+{
+    if (!worker->out.Open() || !worker->err.Open())
+        return false;
+    const bool started = forkable ? Fork(job, worker) : Exec(program, job, worker);
+    const int cause = errno;
     worker->out.CloseWrite();
     worker->err.CloseWrite();
-    if (rc != 0) {
+    if (!started) {
         worker->pid = -1;
+        errno = cause;
         return false;
     }
     worker->deadline = Clock::now() + std::chrono::milliseconds(job.deadlineMs);
