@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <QJsonDocument>
 
 using namespace qp60ctl;
@@ -316,6 +318,17 @@ TEST(JobPool, StartedWorkersAnswerAndDeadlinesHold)
     ASSERT_EQ(results.size(), 1);
     EXPECT_EQ(results[0].value("error").toObject().value("code").toString(), "timeout");
     EXPECT_LT(qpr60test::millisecondsSince(start), 1400) << "stopped at its deadline";
+
+    // A worker program that cannot start is reported with the system's own cause.
+    pool.SetWorkerProgram(QString::fromStdString(printer.tempDir()) + "/no-such-program");
+    results.clear();
+    pool.Run({job});
+    ASSERT_EQ(results.size(), 1);
+    const QJsonObject error = results[0].value("error").toObject();
+    EXPECT_EQ(error.value("code").toString(), "worker-failed");
+    EXPECT_TRUE(
+        error.value("text").toString().contains(QString::fromLocal8Bit(std::strerror(ENOENT))))
+        << qPrintable(error.value("text").toString());
 }
 
 } // namespace
