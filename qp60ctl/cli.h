@@ -9,6 +9,11 @@
 // and options, which may stand anywhere after the command.
 namespace qp60ctl {
 
+// Exit statuses: every printer succeeded, some printer failed, bad usage.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
 enum class Command
 {
     Help,

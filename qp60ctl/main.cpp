@@ -28,15 +28,15 @@ int main(int argc, char** argv)
     const auto invocation = ParseCommandLine(arguments, &error);
     if (!invocation) {
         std::fprintf(stderr, "qp60ctl: %s\nTry 'qp60ctl --help'.\n", qPrintable(error.text));
-        return 2;
+        return kExitUsage;
     }
     switch (invocation->command) {
     case Command::Help:
         std::fputs(qPrintable(HelpText()), stdout);
-        return 0;
+        return kExitOk;
     case Command::Version:
         std::printf("%s\n", qPrintable(VersionText()));
-        return 0;
+        return kExitOk;
     case Command::Ports:
     case Command::Discover:
     case Command::AddPort:

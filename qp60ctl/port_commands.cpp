@@ -19,9 +19,6 @@ namespace qp60ctl {
 
 namespace {
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 class PortCommand
 {
 public:
@@ -36,7 +33,6 @@ private:
     int Discover();
     int AddPort();
     int RemovePort();
-    void Print(FILE* stream, const QString& text);
     int Fail(int status, const QString& text, const QString& code = QStringLiteral("failed"));
     void PrintPortRows(const QList<QJsonObject>& rows, const QStringList& columns);
 
@@ -56,22 +52,16 @@ QJsonObject PortObject(const PortInfo& port)
     return object;
 }
 
-void PortCommand::Print(FILE* stream, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
-
 int PortCommand::Fail(int status, const QString& text, const QString& code)
 {
     if (m_invocation.options.json)
-        Print(m_streams.out,
-              QString::fromUtf8(
-                  JsonLine({{QStringLiteral("ok"), false},
-                            {QStringLiteral("error"), QJsonObject{{QStringLiteral("code"), code},
-                                                                  {QStringLiteral("text"), text}}}})
-                      .trimmed()));
-    Print(m_streams.err, QStringLiteral("qp60ctl: ") + text);
+        PrintLine(m_streams.out,
+                  QString::fromUtf8(JsonLine({{QStringLiteral("ok"), false},
+                                              {QStringLiteral("error"),
+                                               QJsonObject{{QStringLiteral("code"), code},
+                                                           {QStringLiteral("text"), text}}}})
+                                        .trimmed()));
+    PrintLine(m_streams.err, QStringLiteral("qp60ctl: ") + text);
     return status;
 }
 
@@ -79,7 +69,7 @@ void PortCommand::PrintPortRows(const QList<QJsonObject>& rows, const QStringLis
 {
     if (m_invocation.options.json) {
         for (const QJsonObject& row : rows)
-            Print(m_streams.out, QString::fromUtf8(JsonLine(row).trimmed()));
+            PrintLine(m_streams.out, QString::fromUtf8(JsonLine(row).trimmed()));
         return;
     }
     QList<qsizetype> widths;
@@ -92,7 +82,7 @@ void PortCommand::PrintPortRows(const QList<QJsonObject>& rows, const QStringLis
         QString text;
         for (qsizetype i = 0; i < columns.size(); ++i)
             text += i + 1 < columns.size() ? cell(i).leftJustified(widths[i] + 2) : cell(i);
-        Print(m_streams.out, text.trimmed());
+        PrintLine(m_streams.out, text.trimmed());
     };
     line([&](qsizetype i) { return columns[i]; });
     for (const QJsonObject& row : rows)
@@ -109,7 +99,7 @@ int PortCommand::Ports()
         rows.append(PortObject(port));
     PrintPortRows(rows, {QStringLiteral("NAME"), QStringLiteral("KIND"), QStringLiteral("MODEL"),
                          QStringLiteral("DEVICE")});
-    return 0;
+    return kExitOk;
 }
 
 int PortCommand::Discover()
@@ -137,7 +127,7 @@ int PortCommand::Discover()
         rows.append(row);
     }
     PrintPortRows(rows, {QStringLiteral("PRINTER"), QStringLiteral("MODEL")});
-    return 0;
+    return kExitOk;
 }
 
 int PortCommand::AddPort()
@@ -199,11 +189,11 @@ int PortCommand::AddPort()
     QJsonObject row = PortObject(port);
     row.insert(QStringLiteral("ok"), true);
     if (m_invocation.options.json)
-        Print(m_streams.out, QString::fromUtf8(JsonLine(row).trimmed()));
+        PrintLine(m_streams.out, QString::fromUtf8(JsonLine(row).trimmed()));
     else
-        Print(m_streams.out,
-              QStringLiteral("registered %1 (%2)").arg(name, FixedText(port.deviceName)));
-    return 0;
+        PrintLine(m_streams.out,
+                  QStringLiteral("registered %1 (%2)").arg(name, FixedText(port.deviceName)));
+    return kExitOk;
 }
 
 int PortCommand::RemovePort()
@@ -219,12 +209,12 @@ int PortCommand::RemovePort()
     if (rc != QPC_OK)
         return Fail(kExitFailed, CommErrorCause(rc), ResultCodeName(rc));
     if (m_invocation.options.json)
-        Print(m_streams.out, QString::fromUtf8(JsonLine({{QStringLiteral("name"), name},
-                                                         {QStringLiteral("ok"), true}})
-                                                   .trimmed()));
+        PrintLine(m_streams.out, QString::fromUtf8(JsonLine({{QStringLiteral("name"), name},
+                                                             {QStringLiteral("ok"), true}})
+                                                       .trimmed()));
     else
-        Print(m_streams.out, QStringLiteral("removed %1").arg(name));
-    return 0;
+        PrintLine(m_streams.out, QStringLiteral("removed %1").arg(name));
+    return kExitOk;
 }
 
 int PortCommand::Run()

@@ -5,13 +5,10 @@
 #include "printer_spec.h"
 #include "setting_names.h"
 
-#include "app/fixed_text.h"
-#include "app/model_profile.h"
 #include "comm/comm_error_text.h"
 #include "comm/comm_lib_binding.h"
 
 #include <qpu/settings/printer_settings.h>
-#include <qpu/status_texts.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -27,16 +24,6 @@
 namespace qp60ctl {
 
 namespace {
-
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-void PrintLine(FILE* stream, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
 
 int Usage(const ReportStreams& streams, const QString& text)
 {
@@ -211,10 +198,12 @@ public:
         sigaddset(&endings, SIGINT);
         sigaddset(&endings, SIGTERM);
         pthread_sigmask(SIG_BLOCK, &endings, nullptr);
-        if (const QString failure = Open(); !failure.isEmpty()) {
-            Print(FailureObject(QStringLiteral("failed"), failure));
+        PortInfo port{};
+        QString model;
+        if (Failure failure; !OpenPrinter(m_binding, m_printer, &port, &model, &failure)) {
+            Print(FailureObject(QStringLiteral("failed"), failure.text));
             PrintLine(m_streams.err,
-                      QStringLiteral("qp60ctl: %1: %2").arg(m_printer.Label(), failure));
+                      QStringLiteral("qp60ctl: %1: %2").arg(m_printer.Label(), failure.text));
             return kExitFailed;
         }
         m_binding.Call(&CommLibTable::RegisterStatusProc, &StatusWatch::OnStatus,
@@ -224,46 +213,19 @@ public:
         m_binding.Call(&CommLibTable::UnregisterStatusProc);
         m_binding.Call(&CommLibTable::Close);
         m_binding.Call(&CommLibTable::Terminate);
-        return 0;
+        return kExitOk;
     }
 
 private:
-    QString Open()
-    {
-        if (m_binding.Bind() != QPC_OK)
-            return QStringLiteral("The communication library could not be loaded: %1")
-                .arg(m_binding.ErrorString());
-        PortInfo port{};
-        int32_t rc = PortRecordFor(m_binding.Table(), m_printer, &port);
-        if (rc == QPC_OK)
-            rc = m_binding.Call(&CommLibTable::SetPort, &port);
-        if (rc == QPC_OK)
-            rc = m_binding.Call(&CommLibTable::Open, int32_t{1});
-        QpuChar16 model[QPU_TEXT_UNITS] = {};
-        if (rc == QPC_OK)
-            rc = m_binding.Call(&CommLibTable::GetDeviceName, model, uint32_t{QPU_TEXT_UNITS});
-        if (rc != QPC_OK)
-            return CommErrorCause(rc, PortDevicePath(port));
-        if (!ModelSeriesMatch(FixedText(model)))
-            return QStringLiteral("The printer is a '%1', not a %2.")
-                .arg(FixedText(model), QString::fromUtf16(kServedModelName));
-        return {};
-    }
-
     static int32_t OnStatus(int32_t code, void* context)
     {
         auto* self = static_cast<StatusWatch*>(context);
-        const QString text = code >= 0 && code < QPU_STATUS_CODE_COUNT
-                                 ? QString::fromLatin1(kQpuStatusTexts[code].english)
-                             : code == QPC_STATUS_LASTING_ENDED
-                                 ? QStringLiteral("Lasting condition ended")
-                                 : QStringLiteral("Unknown");
         self->Print(
             {{QStringLiteral("ok"), true},
              {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
-             {QStringLiteral("status"),
-              QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("text"), text}}}});
-        return 0;
+             {QStringLiteral("status"), QJsonObject{{QStringLiteral("code"), code},
+                                                    {QStringLiteral("text"), StatusText(code)}}}});
+        return kExitOk;
     }
 
     void Print(QJsonObject object)

@@ -30,12 +30,6 @@ constexpr uint8_t kCharacterSetText = 0x45;
 constexpr uint32_t kTextUnits = QPU_TEXT_UNITS;
 
 // A failed job: the library result in words, naming the device where there is one.
-struct Failure
-{
-    QString code;
-    QString text;
-};
-
 Failure LibraryFailure(int32_t result, const PortInfo& port)
 {
     return {ResultCodeName(result), CommErrorCause(result, PortDevicePath(port))};
@@ -54,11 +48,18 @@ int32_t LinkResult(const PrinterLink& link, int32_t rc)
     return link.LastAnswer().empty() ? QPC_ERR_TIMEOUT : QPC_ERR_BAD_ANSWER;
 }
 
-QString StatusText(int32_t code)
+// A text of the printer, through one of the library's text procedures.
+bool ReadText(CommLibBinding& binding, int32_t (*CommLibTable::*entry)(QpuChar16*, uint32_t),
+              const PortInfo& port, QString* text, Failure* failure)
 {
-    if (code >= 0 && code < QPU_STATUS_CODE_COUNT)
-        return QString::fromLatin1(kQpuStatusTexts[code].english);
-    return QStringLiteral("Unknown");
+    QpuChar16 buffer[kTextUnits] = {};
+    const int32_t rc = binding.Call(entry, buffer, kTextUnits);
+    if (rc != QPC_OK && rc != QPC_ERR_BUFFER_TOO_SMALL) {
+        *failure = LibraryFailure(rc, port);
+        return false;
+    }
+    *text = FixedText(buffer);
+    return true;
 }
 
 // One open printer: the bound library, the open port and its identity.
@@ -83,8 +84,6 @@ public:
 private:
     const CommLibTable* Table() const { return m_binding.Table(); }
     PrinterLink Link() const { return PrinterLink(Table(), uint32_t(m_request.timeoutMs)); }
-    bool ReadText(int32_t (*CommLibTable::*entry)(QpuChar16*, uint32_t), QString* text,
-                  Failure* failure);
     bool ReadValues(const std::vector<uint8_t>& custom, const std::vector<uint8_t>& switches,
                     PrinterValues* values, Failure* failure);
     int32_t WaitForStatus();
@@ -106,52 +105,15 @@ private:
     QString m_serial;
 };
 
-bool PrinterSession::ReadText(int32_t (*CommLibTable::*entry)(QpuChar16*, uint32_t), QString* text,
-                              Failure* failure)
-{
-    QpuChar16 buffer[kTextUnits] = {};
-    const int32_t rc = m_binding.Call(entry, buffer, kTextUnits);
-    if (rc != QPC_OK && rc != QPC_ERR_BUFFER_TOO_SMALL) {
-        *failure = LibraryFailure(rc, m_port);
-        return false;
-    }
-    *text = FixedText(buffer);
-    return true;
-}
-
 bool PrinterSession::Open(QJsonObject* result, Failure* failure)
 {
-    if (m_binding.Bind() != QPC_OK) {
-        *failure = {QStringLiteral("no-library"),
-                    QStringLiteral("The communication library could not be loaded: %1")
-                        .arg(m_binding.ErrorString())};
+    const bool opened = OpenPrinter(m_binding, m_request.printer, &m_port, &m_model, failure);
+    // The model is known once it was read: when the printer opened or is another model.
+    if (opened || failure->code == QLatin1String("wrong-model"))
+        result->insert(QStringLiteral("model"), m_model);
+    if (!opened)
         return false;
-    }
-    int32_t rc = PortRecordFor(Table(), m_request.printer, &m_port);
-    if (rc == QPC_ERR_NOT_FOUND && m_request.printer.kind == PrinterSpec::Kind::Registered) {
-        *failure = {
-            QStringLiteral("not-found"),
-            QStringLiteral("No registered port is named '%1'.").arg(m_request.printer.text)};
-        return false;
-    }
-    if (rc == QPC_OK)
-        rc = m_binding.Call(&CommLibTable::SetPort, &m_port);
-    if (rc == QPC_OK)
-        rc = m_binding.Call(&CommLibTable::Open, int32_t{1});
-    if (rc != QPC_OK) {
-        *failure = LibraryFailure(rc, m_port);
-        return false;
-    }
-    if (!ReadText(&CommLibTable::GetDeviceName, &m_model, failure))
-        return false;
-    result->insert(QStringLiteral("model"), m_model);
-    if (!ModelSeriesMatch(m_model)) {
-        *failure = {QStringLiteral("wrong-model"),
-                    QStringLiteral("The printer is a '%1', not a %2.")
-                        .arg(m_model, QString::fromUtf16(kServedModelName))};
-        return false;
-    }
-    if (!ReadText(&CommLibTable::GetSerialNumber, &m_serial, failure))
+    if (!ReadText(m_binding, &CommLibTable::GetSerialNumber, m_port, &m_serial, failure))
         return false;
     result->insert(QStringLiteral("serial"), m_serial);
     return true;
@@ -180,7 +142,7 @@ bool PrinterSession::Status(QJsonObject* result)
 bool PrinterSession::Info(QJsonObject* result, Failure* failure)
 {
     QString firmware;
-    if (!ReadText(&CommLibTable::GetFirmVersion, &firmware, failure))
+    if (!ReadText(m_binding, &CommLibTable::GetFirmVersion, m_port, &firmware, failure))
         return false;
     result->insert(QStringLiteral("firmware"), firmware);
     PrinterLink link = Link();
@@ -488,6 +450,49 @@ QJsonObject FailureObject(const QString& code, const QString& text)
     return {{QStringLiteral("ok"), false},
             {QStringLiteral("error"),
              QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("text"), text}}}};
+}
+
+bool OpenPrinter(CommLibBinding& binding, const PrinterSpec& printer, PortInfo* port,
+                 QString* model, Failure* failure)
+{
+    if (binding.Bind() != QPC_OK) {
+        *failure = {QStringLiteral("no-library"),
+                    QStringLiteral("The communication library could not be loaded: %1")
+                        .arg(binding.ErrorString())};
+        return false;
+    }
+    int32_t rc = PortRecordFor(binding.Table(), printer, port);
+    if (rc == QPC_ERR_NOT_FOUND && printer.kind == PrinterSpec::Kind::Registered) {
+        *failure = {QStringLiteral("not-found"),
+                    QStringLiteral("No registered port is named '%1'.").arg(printer.text)};
+        return false;
+    }
+    if (rc == QPC_OK)
+        rc = binding.Call(&CommLibTable::SetPort, port);
+    if (rc == QPC_OK)
+        rc = binding.Call(&CommLibTable::Open, int32_t{1});
+    if (rc != QPC_OK) {
+        *failure = LibraryFailure(rc, *port);
+        return false;
+    }
+    if (!ReadText(binding, &CommLibTable::GetDeviceName, *port, model, failure))
+        return false;
+    if (!ModelSeriesMatch(*model)) {
+        *failure = {QStringLiteral("wrong-model"),
+                    QStringLiteral("The printer is a '%1', not a %2.")
+                        .arg(*model, QString::fromUtf16(kServedModelName))};
+        return false;
+    }
+    return true;
+}
+
+QString StatusText(int32_t code)
+{
+    if (code >= 0 && code < QPU_STATUS_CODE_COUNT)
+        return QString::fromLatin1(kQpuStatusTexts[code].english);
+    if (code == QPC_STATUS_LASTING_ENDED)
+        return QStringLiteral("Lasting condition ended");
+    return QStringLiteral("Unknown");
 }
 
 QString ResultCodeName(int32_t result)

@@ -3,6 +3,8 @@
 #include "cli.h"
 #include "printer_spec.h"
 
+#include "comm/comm_lib_binding.h"
+
 #include <QJsonObject>
 #include <QStringList>
 
@@ -35,6 +37,21 @@ QString BackupFileName(const QString& serialNumber);
 QJsonObject FailureObject(const QString& code, const QString& text);
 // The code for a communication library result: "timeout", "port-in-use", ...
 QString ResultCodeName(int32_t result);
+
+// A failed step: its code for --json ("timeout", "wrong-model", ...) and its text.
+struct Failure
+{
+    QString code;
+    QString text;
+};
+
+// Binds the library, opens the printer's port and checks that a QP-R60 answers: fills
+// port and model (the model also when it is another one).
+bool OpenPrinter(CommLibBinding& binding, const PrinterSpec& printer, PortInfo* port,
+                 QString* model, Failure* failure);
+
+// A status code in words: the status texts, "Lasting condition ended", else "Unknown".
+QString StatusText(int32_t code);
 
 // Binds the communication library, opens the printer's port, checks that a QP-R60 answers
 // and runs the command. Never throws; every failure is in the result.

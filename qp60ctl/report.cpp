@@ -91,16 +91,17 @@ QByteArray JsonLine(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
+void PrintLine(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 Report::Report(Command command, bool json, const QStringList& labels, const ReportStreams& streams)
     : m_command(command), m_json(json), m_labels(labels), m_streams(streams),
       m_results(labels.size())
 {}
-
-void Report::Line(FILE* stream, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
 
 void Report::Finished(int index, QJsonObject result)
 {
@@ -175,7 +176,8 @@ void Report::PrintResults()
         const QJsonObject& result = m_results[i];
         const QString& label = m_labels[i];
         if (!Succeeded(result)) {
-            Line(m_streams.err, QStringLiteral("qp60ctl: %1: %2").arg(label, ErrorText(result)));
+            PrintLine(m_streams.err,
+                      QStringLiteral("qp60ctl: %1: %2").arg(label, ErrorText(result)));
             continue;
         }
         const auto field = [&](const char* key) {
@@ -192,37 +194,37 @@ void Report::PrintResults()
             break;
         case Command::Get:
             if (single)
-                Line(m_streams.out, ValuesText(result, QStringLiteral("\n")));
+                PrintLine(m_streams.out, ValuesText(result, QStringLiteral("\n")));
             else
-                Line(m_streams.out, label + QStringLiteral(": ") + Detail(result));
+                PrintLine(m_streams.out, label + QStringLiteral(": ") + Detail(result));
             break;
         case Command::Set:
-            Line(m_streams.out,
-                 QStringLiteral("%1: %2 (%3)")
-                     .arg(label, Detail(result), ValuesText(result, QStringLiteral(" "))));
+            PrintLine(m_streams.out,
+                      QStringLiteral("%1: %2 (%3)")
+                          .arg(label, Detail(result), ValuesText(result, QStringLiteral(" "))));
             break;
         case Command::Diff: {
             const QJsonArray differences = result.value(QStringLiteral("differences")).toArray();
             if (differences.isEmpty())
-                Line(m_streams.out,
-                     QStringLiteral("%1: identical to %2").arg(label, field("file")));
+                PrintLine(m_streams.out,
+                          QStringLiteral("%1: identical to %2").arg(label, field("file")));
             for (const QJsonValue& value : differences) {
                 const QJsonObject d = value.toObject();
-                Line(m_streams.out, QStringLiteral("%1: printer %2, file %3")
-                                        .arg(d.value(QStringLiteral("name")).toString(),
-                                             ValueText(d.value(QStringLiteral("printer"))),
-                                             ValueText(d.value(QStringLiteral("file")))));
+                PrintLine(m_streams.out, QStringLiteral("%1: printer %2, file %3")
+                                             .arg(d.value(QStringLiteral("name")).toString(),
+                                                  ValueText(d.value(QStringLiteral("printer"))),
+                                                  ValueText(d.value(QStringLiteral("file")))));
             }
             break;
         }
         default:
-            Line(m_streams.out, label + QStringLiteral(": ") + Detail(result));
+            PrintLine(m_streams.out, label + QStringLiteral(": ") + Detail(result));
             break;
         }
     }
     if (rows.size() > 1)
         for (const QString& line : Table(rows))
-            Line(m_streams.out, line);
+            PrintLine(m_streams.out, line);
 }
 
 void Report::PrintSummary()
@@ -238,13 +240,13 @@ void Report::PrintSummary()
         rows.append({m_labels[i], ok ? QStringLiteral("ok") : QStringLiteral("FAILED"),
                      Detail(m_results[i])});
     }
-    Line(m_streams.out, QString());
+    PrintLine(m_streams.out, QString());
     for (const QString& line : Table(rows))
-        Line(m_streams.out, line);
-    Line(m_streams.out, QStringLiteral("%1 printers: %2 succeeded, %3 failed")
-                            .arg(m_labels.size())
-                            .arg(m_labels.size() - failed)
-                            .arg(failed));
+        PrintLine(m_streams.out, line);
+    PrintLine(m_streams.out, QStringLiteral("%1 printers: %2 succeeded, %3 failed")
+                                 .arg(m_labels.size())
+                                 .arg(m_labels.size() - failed)
+                                 .arg(failed));
 }
 
 int Report::Finish()

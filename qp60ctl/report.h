@@ -38,7 +38,6 @@ private:
     void PrintResults();
     void PrintSummary();
     QString Detail(const QJsonObject& result) const;
-    void Line(FILE* stream, const QString& text);
 
     Command m_command;
     bool m_json;
@@ -48,6 +47,9 @@ private:
     int m_done = 0;
     bool m_progressShown = false;
 };
+
+// Writes text and a line end to stream, as UTF-8, and flushes it.
+void PrintLine(FILE* stream, const QString& text);
 
 // One JSON object as one line.
 QByteArray JsonLine(const QJsonObject& object);
